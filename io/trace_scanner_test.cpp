@@ -1,0 +1,180 @@
+#include "io/trace_scanner.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "io/scan_reference.hpp"
+
+namespace {
+
+// Hands out a string in pieces of at most `piece` bytes, as a slow pipe would.
+struct PiecewiseSource {
+  std::string text;
+  size_t position = 0;
+  size_t piece = 1;
+  static ssize_t read(void* context, char* dest, size_t capacity) {
+    auto* self = static_cast<PiecewiseSource*>(context);
+    size_t count = std::min({capacity, self->piece, self->text.size() - self->position});
+    std::memcpy(dest, self->text.data() + self->position, count);
+    self->position += count;
+    return static_cast<ssize_t>(count);
+  }
+};
+
+struct Scanned {
+  std::vector<ScannedRecord> records;
+  ScanStop stop;
+  uint64_t stop_offset;
+  bool operator==(const Scanned&) const = default;
+};
+
+// One scanner for all tests: it holds a whole block.
+TraceScanner& scanner() {
+  static auto* instance = new TraceScanner;
+  return *instance;
+}
+
+Scanned scan(const std::string& text, size_t piece, size_t block_size = kTraceBlockSize) {
+  PiecewiseSource source{text, 0, piece};
+  scanner().attach(PiecewiseSource::read, &source, block_size);
+  Scanned result{{}, ScanStop::kNotStopped, 0};
+  int32_t fields[kRecordFields] = {0, 0, 0};
+  for (int converted; (converted = scanner().read_record(fields)) > 0;)
+    result.records.push_back({converted, fields[0], fields[1], fields[2]});
+  EXPECT_EQ(scanner().read_record(fields), 0) << "reading must stay ended";
+  result.stop = scanner().stop_reason();
+  result.stop_offset = scanner().stop_offset();
+  return result;
+}
+
+std::vector<ScannedRecord> records_of(const std::string& text) { return scan(text, 1 << 20).records; }
+
+TEST(TraceScanner, EveryKindOfWhiteSpaceSeparatesNumbers) {
+  EXPECT_EQ(records_of(" \t1\n2\v3\f\r4 5 6"),
+            (std::vector<ScannedRecord>{{3, 1, 2, 3}, {3, 4, 5, 6}}));
+  EXPECT_EQ(records_of("1 2 3 4 5 6\n"), records_of("1 2 3\n4 5 6\n"));
+}
+
+TEST(TraceScanner, SignsLeadingZerosAndTheLimitsConvert) {
+  EXPECT_EQ(records_of("+7 -0 000000000000000000000000042 -2147483648 2147483647 -5"),
+            (std::vector<ScannedRecord>{{3, 7, 0, 42}, {3, -2147483647 - 1, 2147483647, -5}}));
+}
+
+TEST(TraceScanner, PartialRecordKeepsThePreviousValuesAndEndsReading) {
+  Scanned result = scan("1 2 3\n4 5", 1 << 20);
+  EXPECT_EQ(result.records, (std::vector<ScannedRecord>{{3, 1, 2, 3}, {2, 4, 5, 3}}));
+  EXPECT_EQ(result.stop, ScanStop::kEndOfInput);
+  EXPECT_EQ(result.stop_offset, 9u);
+}
+
+TEST(TraceScanner, LoneSignEndsReadingEvenWhenNumbersFollow) {
+  Scanned result = scan("1 2 3 4 - 7 8 9", 1 << 20);
+  EXPECT_EQ(result.records, (std::vector<ScannedRecord>{{3, 1, 2, 3}, {1, 4, 2, 3}}));
+  EXPECT_EQ(result.stop, ScanStop::kNotANumber);
+  EXPECT_EQ(result.stop_offset, 8u);
+}
+
+TEST(TraceScanner, NonNumberFirstItemGivesNoRecord) {
+  Scanned result = scan("  x 1 2 3", 1 << 20);
+  EXPECT_TRUE(result.records.empty());
+  EXPECT_EQ(result.stop, ScanStop::kNotANumber);
+  EXPECT_EQ(result.stop_offset, 2u);
+}
+
+TEST(TraceScanner, NumberFollowedByLetterEndsAtTheLetter) {
+  // "0x10" converts 0 and stops at "x10", as "%d" does.
+  Scanned result = scan("1 0x10 5", 1 << 20);
+  EXPECT_EQ(result.records, (std::vector<ScannedRecord>{{2, 1, 0, 0}}));
+  EXPECT_EQ(result.stop, ScanStop::kNotANumber);
+  EXPECT_EQ(result.stop_offset, 3u);
+}
+
+TEST(TraceScanner, NumbersOutsideTheSigned32BitRangeDoNotConvert) {
+  for (const char* text : {"1 2147483648 3", "1 -2147483649 3", "1 99999999999999999999999 3"}) {
+    Scanned result = scan(text, 1 << 20);
+    EXPECT_EQ(result.records, (std::vector<ScannedRecord>{{1, 1, 0, 0}})) << text;
+    EXPECT_EQ(result.stop, ScanStop::kOutOfRange) << text;
+    EXPECT_EQ(result.stop_offset, 2u) << text;
+  }
+}
+
+TEST(TraceScanner, EmptyAndBlankInputGiveNoRecord) {
+  for (const char* text : {"", " \n\t "}) {
+    Scanned result = scan(text, 1 << 20);
+    EXPECT_TRUE(result.records.empty());
+    EXPECT_EQ(result.stop, ScanStop::kEndOfInput);
+    EXPECT_EQ(result.stop_offset, strlen(text));
+  }
+}
+
+TEST(TraceScanner, NulByteIsNotANumber) {
+  Scanned result = scan(std::string("1 2 3\n4\0 5 6", 12), 1 << 20);
+  EXPECT_EQ(result.records, (std::vector<ScannedRecord>{{3, 1, 2, 3}, {1, 4, 2, 3}}));
+  EXPECT_EQ(result.stop, ScanStop::kNotANumber);
+  EXPECT_EQ(result.stop_offset, 7u);
+}
+
+const char kSmallTrace[] = "1 3000 3100\n2 -1024 +65536\n  3\t0 0\r\n-4 2147483647 -2147483648\n5 12";
+
+TEST(TraceScanner, EveryTruncationAndEverySplitAgreesWithScanf) {
+  const std::string whole = kSmallTrace;
+  for (size_t length = 0; length <= whole.size(); ++length) {
+    const std::string prefix = whole.substr(0, length);
+    const std::vector<ScannedRecord> expected = scan_with_sscanf(prefix);
+    for (size_t piece : {1, 2, 3, 5, 8, 64}) {
+      EXPECT_EQ(scan(prefix, piece).records, expected)
+          << "length " << length << " piece " << piece;
+      EXPECT_EQ(scan(prefix, 1 << 20, piece).records, expected)
+          << "length " << length << " block " << piece;
+    }
+  }
+}
+
+TEST(TraceScanner, NumberSplitAcrossBlocksKeepsItsPositionForReports) {
+  Scanned whole = scan("11 22 33 44 55 x", 1 << 20);
+  Scanned split = scan("11 22 33 44 55 x", 1 << 20, 4);
+  EXPECT_EQ(split, whole);
+  EXPECT_EQ(split.stop_offset, 15u);
+}
+
+TEST(TraceScanner, ReadsFromADescriptor) {
+  char name[] = "/tmp/trace_scanner_test_XXXXXX";
+  int fd = mkstemp(name);
+  ASSERT_GE(fd, 0);
+  unlink(name);
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += std::to_string(i) + " " + std::to_string(i * 1024) + " 7\n";
+  ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  lseek(fd, 0, SEEK_SET);
+  scanner().attach(fd, 100);
+  int32_t fields[kRecordFields] = {0, 0, 0};
+  int records = 0;
+  while (scanner().read_record(fields) == 3) {
+    EXPECT_EQ(fields[0], records);
+    EXPECT_EQ(fields[1], records * 1024);
+    ++records;
+  }
+  EXPECT_EQ(records, 1000);
+  EXPECT_EQ(scanner().stop_reason(), ScanStop::kEndOfInput);
+  close(fd);
+}
+
+TEST(TraceScanner, DirectoryIsAReadError) {
+  int fd = open("/", O_RDONLY);
+  ASSERT_GE(fd, 0);
+  scanner().attach(fd);
+  int32_t fields[kRecordFields] = {0, 0, 0};
+  EXPECT_EQ(scanner().read_record(fields), 0);
+  EXPECT_EQ(scanner().stop_reason(), ScanStop::kReadError);
+  close(fd);
+}
+
+}  // namespace

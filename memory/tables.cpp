@@ -1,0 +1,89 @@
+#include "memory/tables.hpp"
+
+#include <cstdlib>
+#include <limits>
+
+#include "memory/event_lines.hpp"
+
+SimState sim;
+
+void reset_tables() {
+  for (TlbEntry& entry : sim.tlb) {
+    entry.logical_page = kEmpty;
+    entry.physical_page = kEmpty;
+    entry.last_use = kEmpty;
+  }
+  for (Frame& frame : sim.frames) frame = Frame{0, 0, 1, kEmpty, kEmpty};
+}
+
+void release_process(int32_t proc) {
+  for (TlbEntry& entry : sim.tlb) {
+    if (entry.proc != proc) continue;
+    entry.last_use = kEmpty;
+    entry.physical_page = kEmpty;
+    entry.logical_page = kEmpty;
+  }
+  // ref and dirty stay: the next load of the frame overwrites them.
+  for (Frame& frame : sim.frames) {
+    if (frame.proc != proc) continue;
+    frame.free = 1;
+    frame.proc = kEmpty;
+    frame.logical_page = kEmpty;
+  }
+}
+
+void load_tlb(int32_t proc, int32_t page, int32_t frame) {
+  // Empty entries first, lowest index first; else true LRU. Stamps are
+  // distinct, so the smallest is unique whatever the clock has reached.
+  int taken = -1;
+  int64_t oldest = std::numeric_limits<int64_t>::max();
+  for (int i = 0; i < kTlbEntries; ++i) {
+    int64_t stamp = sim.tlb[i].last_use;
+    if (stamp < 0) {
+      taken = i;
+      break;
+    }
+    if (stamp < oldest) {
+      oldest = stamp;
+      taken = i;
+    }
+  }
+  sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
+  write_tlb_line(sim.event_log, sim.record_number, taken, proc, page, frame);
+}
+
+void shoot_down_tlb(int32_t proc, int32_t page) {
+  for (TlbEntry& entry : sim.tlb) {
+    if (entry.proc == proc && entry.logical_page == page) {
+      // Page and frame stay behind: the display shows such an entry as
+      // belonging to process -1.
+      entry.last_use = kEmpty;
+      entry.proc = kEmpty;
+      return;
+    }
+  }
+}
+
+bool in_display_window() {
+  const int64_t first = sim.break_line;
+  // Near the top of the 32-bit range the window has no upper end, so a break
+  // line there still shows every record from it on.
+  const int64_t last = first > std::numeric_limits<int32_t>::max() - kDisplayWindowSpan
+                           ? std::numeric_limits<int64_t>::max()
+                           : first + kDisplayWindowSpan;
+  return sim.record_number >= first && sim.record_number <= last;
+}
+
+void end_run(int exit_status) {
+  sim.event_log.flush();
+  sim.console.flush();
+  if (sim.event_log.failed()) {
+    write_to_stderr("Error, could not write out.txt\n");
+    exit_status = kExitFailure;
+  }
+  if (sim.console.failed()) {
+    write_to_stderr("Error, could not write standard output\n");
+    exit_status = kExitFailure;
+  }
+  std::_Exit(exit_status);
+}

@@ -1,0 +1,63 @@
+// The simulator's one state record: the TLB, the frame table, the counters,
+// the settings and the run's streams, with the operations that change the
+// tables as a whole.
+#pragma once
+
+#include <cstdint>
+
+#include "io/output_buffer.hpp"
+#include "io/trace_scanner.hpp"
+#include "memory/constants.hpp"
+
+/// One TLB slot. Empty for loading when last_use < 0.
+struct TlbEntry {
+  int32_t proc;
+  int32_t logical_page;
+  int32_t physical_page;  ///< frame 0..19, or -1 after reset and release
+  int64_t last_use;       ///< reference clock at the last load or hit
+};
+
+/// One physical frame. Free frames hold process -1 and page -1.
+struct Frame {
+  int32_t ref;
+  int32_t dirty;
+  int32_t free;
+  int32_t logical_page;
+  int32_t proc;
+};
+
+struct SimState {
+  TlbEntry tlb[kTlbEntries];
+  Frame frames[kFrames];
+  int64_t reference_clock;  ///< references translated so far
+  int64_t record_number;    ///< records read so far; the "line" of messages
+  int64_t tlb_misses;
+  int64_t page_faults;
+  int64_t dirty_writes;  ///< evicted frames that were dirty
+  int32_t clock_hand;    ///< frame where the next replacement scan starts
+  int32_t replacement_mode;
+  int32_t break_line;
+  TraceScanner trace_file;   ///< data.txt
+  OutputBuffer event_log;    ///< out.txt
+  OutputBuffer console;      ///< standard output
+};
+
+/// The state of the run, used directly by every operation.
+extern SimState sim;
+
+/// Empties both tables. Counters, settings and streams are left alone.
+void reset_tables();
+/// Empties every TLB entry and frame of `proc`; counts and logs nothing.
+void release_process(int32_t proc);
+/// Installs (proc, page) -> frame in the first empty TLB entry, else in the
+/// least recently used one, and logs the TLB line.
+void load_tlb(int32_t proc, int32_t page, int32_t frame);
+/// Empties the first TLB entry that maps (proc, page), if any.
+void shoot_down_tlb(int32_t proc, int32_t page);
+
+/// Whether the current record lies in the breakpoint display's window.
+bool in_display_window();
+
+/// Writes out both output streams and ends the process: with `exit_status`,
+/// or with kExitFailure after reporting a stream that could not be written.
+[[noreturn]] void end_run(int exit_status);

@@ -1,0 +1,118 @@
+#include "memory/translation.hpp"
+
+#include "memory/event_lines.hpp"
+#include "memory/tables.hpp"
+
+namespace {
+
+// Reports an out-of-range page; the reference goes on with it regardless.
+int32_t page_of(int32_t address) {
+  int32_t page = address / kPageSize;  // truncates toward zero: -1 gives page 0
+  if (page < 0 || page >= kPagesPerProcess) {
+    sim.console.put("Error, bad frame number\n");
+    sim.console.end_message();
+  }
+  return page;
+}
+
+[[noreturn]] void report_inconsistency(int entry_index) {
+  const TlbEntry& entry = sim.tlb[entry_index];
+  char text[2 * kMaxLineLength];
+  char* p = append_text(text, "Error, inconsistent data at line ");
+  p = append_int(p, sim.record_number);
+  p = append_text(p, "\nTLB entry ");
+  p = append_int(p, entry_index);
+  p = append_text(p, " PP ");
+  p = append_int(p, entry.physical_page);
+  p = append_text(p, " LA ");
+  p = append_int(p, entry.logical_page);
+  p = append_text(p, ", but page ");
+  p = append_int(p, entry.physical_page);
+  p = append_text(p, " has LA ");
+  p = append_int(p, sim.frames[entry.physical_page].logical_page);
+  *p++ = '\n';
+  write_to_stderr({text, static_cast<size_t>(p - text)});
+  end_run(kExitFailure);
+}
+
+void load_frame(int32_t frame_index, int32_t proc, int32_t page, int32_t is_write) {
+  sim.frames[frame_index] = Frame{1, is_write, 0, page, proc};
+  write_page_fault_line(sim.event_log, sim.record_number, proc, page, frame_index);
+}
+
+int32_t next_frame(int32_t frame_index) { return frame_index + 1 == kFrames ? 0 : frame_index + 1; }
+
+}  // namespace
+
+void translate(int32_t proc, int32_t address, int32_t is_write) {
+  ++sim.reference_clock;
+  const int32_t page = page_of(address);
+  for (int i = 0; i < kTlbEntries; ++i) {
+    TlbEntry& entry = sim.tlb[i];
+    if (entry.proc != proc || entry.logical_page != page || entry.physical_page < 0) continue;
+    Frame& frame = sim.frames[entry.physical_page];
+    // An entry whose frame has since taken another page is stale; only a
+    // record of process -1 (the empty marker) can leave one behind.
+    if (frame.logical_page != page || frame.proc != proc) continue;
+    entry.last_use = sim.reference_clock;
+    if (frame.free) report_inconsistency(i);
+    if (is_write) frame.dirty = 1;
+    frame.ref = 1;
+    return;
+  }
+  ++sim.tlb_misses;
+  search_frame_table(proc, address, is_write);
+}
+
+void search_frame_table(int32_t proc, int32_t address, int32_t is_write) {
+  const int32_t page = page_of(address);
+  // The free flag is not consulted: a free frame carries process -1 and
+  // page -1, which a record of process -1 can match.
+  for (int32_t f = 0; f < kFrames; ++f) {
+    Frame& frame = sim.frames[f];
+    if (frame.logical_page != page || frame.proc != proc) continue;
+    frame.ref = 1;
+    if (is_write) frame.dirty = 1;
+    load_tlb(proc, page, f);
+    return;
+  }
+  service_page_fault(proc, address, is_write);
+}
+
+void service_page_fault(int32_t proc, int32_t address, int32_t is_write) {
+  ++sim.page_faults;
+  const int32_t page = page_of(address);
+  for (int32_t f = 0; f < kFrames; ++f) {
+    if (sim.frames[f].free == 0) continue;
+    load_frame(f, proc, page, is_write);
+    load_tlb(proc, page, f);
+    return;
+  }
+  const int32_t victim = choose_victim();
+  sim.clock_hand = victim;
+  if (sim.frames[victim].dirty) ++sim.dirty_writes;
+  shoot_down_tlb(sim.frames[victim].proc, sim.frames[victim].logical_page);
+  load_frame(victim, proc, page, is_write);
+  load_tlb(proc, page, victim);
+  sim.clock_hand = next_frame(victim);
+}
+
+int32_t choose_victim() {
+  int32_t i = sim.clock_hand;
+  if (sim.replacement_mode == 0) {
+    // Second chance: ends at the latest back at the start, all bits cleared.
+    while (sim.frames[i].ref) {
+      sim.frames[i].ref = 0;
+      i = next_frame(i);
+    }
+    return i;
+  }
+  // Clean first: a frame neither referenced nor dirty; after two full turns
+  // without one, the frame the scan stands on, which is where it started.
+  for (int moves = 0;; ++moves) {
+    const Frame& frame = sim.frames[i];
+    if ((frame.ref == 0 && frame.dirty == 0) || moves >= kCleanFirstMaxMoves) return i;
+    sim.frames[i].ref = 0;
+    i = next_frame(i);
+  }
+}

@@ -1,0 +1,62 @@
+// pagesim: simulates demand-paged virtual memory shared by several processes,
+// driven by the trace in data.txt; logs TLB loads and page faults to out.txt.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "memory/tables.hpp"
+#include "run/arguments.hpp"
+#include "run/trace_run.hpp"
+
+namespace {
+
+constexpr const char* kBanner =
+    "This works slightly differently from the spec because\n"
+    "it allows you to display extensive debugging info\n"
+    "With no arguments, it works just like your program\n"
+    "If the first arg is 0, it works just like your\n"
+    "program with no arguments.  If the first argument is\n"
+    "1, it will work like your program with one argument.\n"
+    "If there is a second argument,  and it is a number, it\n"
+    "will treat it as a breakpoint and start displaying\n"
+    "extensive information about the status at each\n"
+    "subsequent line\n";
+
+[[noreturn]] void fail_on_console(std::string_view message) {
+  sim.console.put(message);
+  end_run(kExitFailure);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sim.console.attach(STDOUT_FILENO, isatty(STDOUT_FILENO) == 1);
+  write_to_stderr(kBanner);
+
+  const int arguments = argc - 1;
+  if (arguments >= 3) fail_on_console("Error, too many arguments\n");
+  sim.replacement_mode = arguments >= 1 ? ascii_to_int(argv[1]) : 0;
+  sim.break_line = arguments == 2 ? ascii_to_int(argv[2]) : kDefaultBreakLine;
+  if (sim.replacement_mode < 0 || sim.replacement_mode > 1) {
+    write_to_stderr(std::string("Error, bad first argument ") + argv[1] + "\n");
+    end_run(kExitFailure);
+  }
+
+  const int trace_fd = open("data.txt", O_RDONLY | O_CLOEXEC);
+  if (trace_fd < 0) fail_on_console("Error, could not open data.txt. Good bye!\n");
+  const int log_fd = open("out.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (log_fd < 0) fail_on_console("Error, could not open out.txt. Good bye!\n");
+  sim.trace_file.attach(trace_fd);
+  sim.event_log.attach(log_fd, false);
+
+  reset_tables();
+  sim.reference_clock = 0;
+  sim.record_number = 0;
+
+  run_trace();
+  if (sim.trace_file.stop_reason() == ScanStop::kReadError)
+    fail_on_console("Error, could not read data.txt. Good bye!\n");
+  print_totals();
+  end_run(kExitSuccess);
+}

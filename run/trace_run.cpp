@@ -1,0 +1,42 @@
+#include "run/trace_run.hpp"
+
+#include "memory/tables.hpp"
+#include "memory/translation.hpp"
+
+void run_trace() {
+  // Fields a short record does not convert keep the previous record's values;
+  // before the first record they are 0.
+  int32_t record[kRecordFields] = {0, 0, 0};
+  while (sim.trace_file.read_record(record) > 0) {
+    ++sim.record_number;
+    const int32_t proc = record[0];
+    if (record[1] == 0) {
+      release_process(proc);
+    } else {
+      translate(proc, record[1], 0);
+      translate(proc, record[2], 1);
+    }
+  }
+}
+
+void print_totals() {
+  OutputBuffer& out = sim.console;
+  const struct {
+    const char* before;
+    int64_t value;
+    const char* after;
+  } totals[] = {
+      {"", sim.record_number, " steps were executed\n"},
+      {"There were ", sim.tlb_misses, " TLB misses\n"},
+      {"There were ", sim.page_faults, " page faults\n"},
+      {"There were ", sim.dirty_writes, " dirty pages written to disk\n"},
+  };
+  for (const auto& total : totals) {
+    char* p = out.reserve(kMaxLineLength);
+    p = append_text(p, total.before);
+    p = append_int(p, total.value);
+    p = append_text(p, total.after);
+    out.commit(p);
+    out.end_message();
+  }
+}
