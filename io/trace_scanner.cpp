@@ -10,7 +10,9 @@ inline bool is_space(char c) {
   return c == ' ' || static_cast<unsigned char>(c - '\t') < 5;  // \t \n \v \f \r
 }
 
-inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+inline bool is_digit(char c) {
+  return static_cast<unsigned char>(c - '0') < 10;
+}
 
 ssize_t read_descriptor(void* context, char* dest, size_t capacity) {
   int fd = *static_cast<int*>(context);

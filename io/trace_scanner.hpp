@@ -16,11 +16,11 @@ inline constexpr int kRecordFields = 3;
 
 /// Why reading ended.
 enum class ScanStop {
-  kNotStopped,   ///< still reading
-  kEndOfInput,   ///< the file ended
-  kNotANumber,   ///< an item that is not an optional sign followed by a digit
-  kOutOfRange,   ///< a number outside the signed 32-bit range
-  kReadError,    ///< the file could not be read
+  kNotStopped,  ///< still reading
+  kEndOfInput,  ///< the file ended
+  kNotANumber,  ///< an item that is not an optional sign followed by a digit
+  kOutOfRange,  ///< a number outside the signed 32-bit range
+  kReadError,   ///< the file could not be read
 };
 
 /// Supplies the next bytes of input: returns how many it stored in `dest`

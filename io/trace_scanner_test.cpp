@@ -55,7 +55,9 @@ Scanned scan(const std::string& text, size_t piece, size_t block_size = kTraceBl
   return result;
 }
 
-std::vector<ScannedRecord> records_of(const std::string& text) { return scan(text, 1 << 20).records; }
+std::vector<ScannedRecord> records_of(const std::string& text) {
+  return scan(text, 1 << 20).records;
+}
 
 TEST(TraceScanner, EveryKindOfWhiteSpaceSeparatesNumbers) {
   EXPECT_EQ(records_of(" \t1\n2\v3\f\r4 5 6"),
@@ -122,7 +124,8 @@ TEST(TraceScanner, NulByteIsNotANumber) {
   EXPECT_EQ(result.stop_offset, 7u);
 }
 
-const char kSmallTrace[] = "1 3000 3100\n2 -1024 +65536\n  3\t0 0\r\n-4 2147483647 -2147483648\n5 12";
+const char kSmallTrace[] =
+    "1 3000 3100\n2 -1024 +65536\n  3\t0 0\r\n-4 2147483647 -2147483648\n5 12";
 
 TEST(TraceScanner, EveryTruncationAndEverySplitAgreesWithScanf) {
   const std::string whole = kSmallTrace;
@@ -130,8 +133,7 @@ TEST(TraceScanner, EveryTruncationAndEverySplitAgreesWithScanf) {
     const std::string prefix = whole.substr(0, length);
     const std::vector<ScannedRecord> expected = scan_with_sscanf(prefix);
     for (size_t piece : {1, 2, 3, 5, 8, 64}) {
-      EXPECT_EQ(scan(prefix, piece).records, expected)
-          << "length " << length << " piece " << piece;
+      EXPECT_EQ(scan(prefix, piece).records, expected) << "length " << length << " piece " << piece;
       EXPECT_EQ(scan(prefix, 1 << 20, piece).records, expected)
           << "length " << length << " block " << piece;
     }
@@ -151,7 +153,8 @@ TEST(TraceScanner, ReadsFromADescriptor) {
   ASSERT_GE(fd, 0);
   unlink(name);
   std::string text;
-  for (int i = 0; i < 1000; ++i) text += std::to_string(i) + " " + std::to_string(i * 1024) + " 7\n";
+  for (int i = 0; i < 1000; ++i)
+    text += std::to_string(i) + " " + std::to_string(i * 1024) + " 7\n";
   ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   lseek(fd, 0, SEEK_SET);
   scanner().attach(fd, 100);

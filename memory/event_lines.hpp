@@ -7,8 +7,8 @@
 #include "io/output_buffer.hpp"
 
 /// "TLB: line %d Entry %d proc %d LP %d PP %d\n"
-inline void write_tlb_line(OutputBuffer& out, int64_t record, int entry, int32_t proc,
-                           int32_t page, int32_t frame) {
+inline void write_tlb_line(OutputBuffer& out, int64_t record, int entry, int32_t proc, int32_t page,
+                           int32_t frame) {
   char* p = out.reserve(kMaxLineLength);
   p = append_text(p, "TLB: line ");
   p = append_int(p, record);

@@ -50,6 +50,10 @@ void load_tlb(int32_t proc, int32_t page, int32_t frame) {
   }
   sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
   write_tlb_line(sim.event_log, sim.record_number, taken, proc, page, frame);
+  if (in_display_window()) {
+    write_tlb_line(sim.console, sim.record_number, taken, proc, page, frame);
+    sim.console.end_message();
+  }
 }
 
 void shoot_down_tlb(int32_t proc, int32_t page) {

@@ -37,9 +37,9 @@ struct SimState {
   int32_t clock_hand;    ///< frame where the next replacement scan starts
   int32_t replacement_mode;
   int32_t break_line;
-  TraceScanner trace_file;   ///< data.txt
-  OutputBuffer event_log;    ///< out.txt
-  OutputBuffer console;      ///< standard output
+  TraceScanner trace_file;  ///< data.txt
+  OutputBuffer event_log;   ///< out.txt
+  OutputBuffer console;     ///< standard output
 };
 
 /// The state of the run, used directly by every operation.

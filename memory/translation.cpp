@@ -38,9 +38,15 @@ int32_t page_of(int32_t address) {
 void load_frame(int32_t frame_index, int32_t proc, int32_t page, int32_t is_write) {
   sim.frames[frame_index] = Frame{1, is_write, 0, page, proc};
   write_page_fault_line(sim.event_log, sim.record_number, proc, page, frame_index);
+  if (in_display_window()) {
+    write_page_fault_line(sim.console, sim.record_number, proc, page, frame_index, sim.clock_hand);
+    sim.console.end_message();
+  }
 }
 
-int32_t next_frame(int32_t frame_index) { return frame_index + 1 == kFrames ? 0 : frame_index + 1; }
+int32_t next_frame(int32_t frame_index) {
+  return frame_index + 1 == kFrames ? 0 : frame_index + 1;
+}
 
 }  // namespace
 

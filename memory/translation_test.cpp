@@ -139,7 +139,8 @@ TEST_F(Translation, OutOfRangePagesAreReportedOncePerCheckAndStillUsed) {
             "Error, bad frame number\n"
             "Error, bad frame number\n"
             "Error, bad frame number\n");
-  EXPECT_EQ(event_log(), "Page Fault: line 1 proc 1 LP 64 PP 0\nTLB: line 1 Entry 0 proc 1 LP 64 PP 0\n");
+  EXPECT_EQ(event_log(),
+            "Page Fault: line 1 proc 1 LP 64 PP 0\nTLB: line 1 Entry 0 proc 1 LP 64 PP 0\n");
   sim.console.attach(-1, false);
   translate(1, 64 * kPageSize, 1);  // TLB hit: one check
   EXPECT_EQ(console(), "Error, bad frame number\n");
@@ -158,7 +159,8 @@ TEST_F(Translation, ReleasedEntriesOfPageMinusOneAreNotUsable) {
   release_process(4);  // entry 0: proc 4, page -1, frame -1
   sim.event_log.attach(-1, false);
   reference_pair(4, -1024, -1024);
-  EXPECT_EQ(event_log(), "Page Fault: line 2 proc 4 LP -1 PP 0\nTLB: line 2 Entry 0 proc 4 LP -1 PP 0\n");
+  EXPECT_EQ(event_log(),
+            "Page Fault: line 2 proc 4 LP -1 PP 0\nTLB: line 2 Entry 0 proc 4 LP -1 PP 0\n");
   EXPECT_EQ(sim.tlb_misses, 2);
 }
 

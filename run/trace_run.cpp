@@ -2,6 +2,7 @@
 
 #include "memory/tables.hpp"
 #include "memory/translation.hpp"
+#include "run/display.hpp"
 
 void run_trace() {
   // Fields a short record does not convert keep the previous record's values;
@@ -9,6 +10,7 @@ void run_trace() {
   int32_t record[kRecordFields] = {0, 0, 0};
   while (sim.trace_file.read_record(record) > 0) {
     ++sim.record_number;
+    if (in_display_window()) echo_record(record);
     const int32_t proc = record[0];
     if (record[1] == 0) {
       release_process(proc);
@@ -16,6 +18,7 @@ void run_trace() {
       translate(proc, record[1], 0);
       translate(proc, record[2], 1);
     }
+    if (in_display_window()) pause_display();
   }
 }
 

@@ -19,10 +19,9 @@ inline const std::string kBannerText =
 
 /// The four totals printed at the end of a run.
 inline std::string totals(long steps, long misses, long faults, long dirty) {
-  return std::to_string(steps) + " steps were executed\n" + "There were " +
-         std::to_string(misses) + " TLB misses\n" + "There were " + std::to_string(faults) +
-         " page faults\n" + "There were " + std::to_string(dirty) +
-         " dirty pages written to disk\n";
+  return std::to_string(steps) + " steps were executed\n" + "There were " + std::to_string(misses) +
+         " TLB misses\n" + "There were " + std::to_string(faults) + " page faults\n" +
+         "There were " + std::to_string(dirty) + " dirty pages written to disk\n";
 }
 
 /// Runs the pagesim under test.

@@ -35,7 +35,9 @@ static std::string read_file(const fs::path& path) {
   return text.str();
 }
 
-std::string TempFolder::read(const std::string& name) const { return read_file(work_ / name); }
+std::string TempFolder::read(const std::string& name) const {
+  return read_file(work_ / name);
+}
 
 bool TempFolder::exists(const std::string& name) const {
   return fs::exists(fs::symlink_status(work_ / name));
@@ -61,8 +63,11 @@ RunResult run_program(const std::string& program, const TempFolder& folder,
   // Built by appending: GCC 12 warns falsely on chains of string "+".
   std::string command = "cd ";
   command.append(shell_quote(folder.work().string())).append(" && ");
-  command.append(options.shell_prefix).append(" exec ").append(shell_quote(program));
+  command.append(options.shell_prefix);
+  command.append(options.then.empty() ? " exec " : " { ").append(shell_quote(program));
   for (const std::string& argument : arguments) command.append(" ").append(shell_quote(argument));
+  // The program's status survives the command that follows it.
+  if (!options.then.empty()) command.append("; s=$?; ").append(options.then).append("; exit $s; }");
   command.append(" <").append(
       shell_quote(options.stdin_path.empty() ? in.string() : options.stdin_path));
   command.append(" >").append(
