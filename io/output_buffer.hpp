@@ -26,8 +26,58 @@ inline char* append_text(char* out, std::string_view text) {
   return out + text.size();
 }
 
+/// "00" "01" ... "99".
+extern const char kDigitPairs[200];
+
+/// Appends any `value` in decimal; the general case of append_int.
+char* append_int_any(char* out, int64_t value);
+
 /// Appends `value` in decimal at `out` (at most 20 bytes); returns the new end.
-char* append_int(char* out, int64_t value);
+inline char* append_int(char* out, int64_t value) {
+  // Entries, frames, pages and most process numbers are below 100.
+  if (static_cast<uint64_t>(value) < 10) {
+    *out = static_cast<char>('0' + value);
+    return out + 1;
+  }
+  if (static_cast<uint64_t>(value) < 100) {
+    std::memcpy(out, kDigitPairs + 2 * value, 2);
+    return out + 2;
+  }
+  return append_int_any(out, value);
+}
+
+/// Appends `value` when it is known to lie in 0..99, without a branch. It may
+/// write one byte beyond the returned end, which the caller's room covers.
+inline char* append_small(char* out, uint32_t value) {
+  const uint32_t one_digit = value < 10;
+  std::memcpy(out, kDigitPairs + 2 * value + one_digit, 2);  // "07" starts at the 7
+  return out + 2 - one_digit;
+}
+
+/// Appends a table index, page or frame: usually 0..99, but any value works.
+inline char* append_index(char* out, int32_t value) {
+  if (static_cast<uint32_t>(value) < 100) return append_small(out, static_cast<uint32_t>(value));
+  return append_int_any(out, value);
+}
+
+/// The decimal text of one number, formatted again only when it changes:
+/// every event line of a record carries the same record number.
+class CachedNumberText {
+ public:
+  char* append(char* out, int64_t value) {
+    if (value != value_ || length_ == 0) {
+      value_ = value;
+      length_ = static_cast<size_t>(append_int(text_, value) - text_);
+    }
+    std::memcpy(out, text_, sizeof text_);  // fixed size: one wide copy
+    return out + length_;
+  }
+
+ private:
+  int64_t value_ = 0;
+  size_t length_ = 0;
+  char text_[24];
+};
 
 class OutputBuffer {
  public:

@@ -44,10 +44,11 @@ class TraceScanner {
   /// Byte offset in the input of the item where reading stopped (for the end
   /// of input: its length).
   uint64_t stop_offset() const { return stop_offset_; }
-  /// Byte offset of the first character of the last number converted.
-  uint64_t last_number_offset() const { return last_number_offset_; }
+  /// Byte offset of the first number of the last record read.
+  uint64_t record_offset() const { return record_offset_; }
 
  private:
+  bool read_plain_record(int32_t fields[kRecordFields]);
   bool scan_number(int32_t* value);
   bool skip_space();
   bool refill();
@@ -60,14 +61,16 @@ class TraceScanner {
   void* context_ = nullptr;
   int fd_ = -1;
   size_t block_size_ = kTraceBlockSize;
-  // One byte beyond the data holds a sentinel that is neither a digit nor
-  // white space, so the inner loops need no bounds check.
-  char buffer_[kTraceBlockSize + 1];
+  // The byte after the data holds a sentinel that is neither a digit nor
+  // white space, so the inner loops need no bounds check; the padding lets
+  // the record fast path load eight bytes at any position up to it.
+  char buffer_[kTraceBlockSize + 16] = {};
   const char* position_ = buffer_;
   const char* end_ = buffer_;
   uint64_t block_offset_ = 0;
   bool input_ended_ = false;
   ScanStop stop_reason_ = ScanStop::kNotStopped;
   uint64_t stop_offset_ = 0;
-  uint64_t last_number_offset_ = 0;
+  uint64_t record_offset_ = 0;
+  uint64_t number_offset_ = 0;  ///< of the last number scan_number converted
 };

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,48 @@ TEST(TraceScanner, DirectoryIsAReadError) {
   EXPECT_EQ(scanner().read_record(fields), 0);
   EXPECT_EQ(scanner().stop_reason(), ScanStop::kReadError);
   close(fd);
+}
+
+}  // namespace
+
+namespace {
+
+// Random traces built from the pieces scanf treats differently: every kind
+// of white space, signs, leading zeros, numbers of every length inside the
+// 32-bit range, junk, and truncation anywhere.
+std::string random_trace(std::mt19937_64& random) {
+  static const char* const kSpaces[] = {" ", "\t", "\n", "\v", "\f", "\r", "  ", "\r\n", ""};
+  static const char* const kJunk[] = {"x", "-", "+", "--1", "+-2", "0x1f", "\x01", "1e5", ".5"};
+  std::string trace;
+  const int items = static_cast<int>(random() % 40);
+  for (int i = 0; i < items; ++i) {
+    trace += kSpaces[random() % 9];
+    const uint64_t kind = random() % 100;
+    if (kind < 3) {
+      trace += kJunk[random() % 9];
+      continue;
+    }
+    if (kind < 15) trace += (random() % 2 == 0) ? "-" : "+";
+    if (kind < 25) trace.append(random() % 12, '0');
+    const uint64_t digits = 1 + random() % 10;
+    uint64_t value = random() % 10;
+    for (uint64_t d = 1; d < digits; ++d) value = value * 10 + random() % 10;
+    trace += std::to_string(value % 2147483648ULL);
+    trace += (random() % 4 == 0) ? " " : kSpaces[random() % 8];
+  }
+  return trace.substr(0, random() % (trace.size() + 1));
+}
+
+TEST(TraceScanner, AgreesWithScanfOnRandomTracesWhateverTheBlockSize) {
+  std::mt19937_64 random(20261208);
+  for (int round = 0; round < 4000; ++round) {
+    const std::string trace = random_trace(random);
+    const std::vector<ScannedRecord> expected = scan_with_sscanf(trace);
+    const size_t block = 1 + random() % 24;
+    ASSERT_EQ(scan(trace, 1 << 20).records, expected) << "trace: \"" << trace << "\"";
+    ASSERT_EQ(scan(trace, block).records, expected)
+        << "trace: \"" << trace << "\" in pieces of " << block;
+  }
 }
 
 }  // namespace

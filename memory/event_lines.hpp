@@ -6,37 +6,42 @@
 
 #include "io/output_buffer.hpp"
 
+/// The record number of the lines being written, formatted once per record.
+inline CachedNumberText record_number_text;
+
 /// "TLB: line %d Entry %d proc %d LP %d PP %d\n"
+/// REQUIRES: entry in 0..kTlbEntries-1, frame in 0..kFrames-1.
 inline void write_tlb_line(OutputBuffer& out, int64_t record, int entry, int32_t proc, int32_t page,
                            int32_t frame) {
   char* p = out.reserve(kMaxLineLength);
   p = append_text(p, "TLB: line ");
-  p = append_int(p, record);
+  p = record_number_text.append(p, record);
   p = append_text(p, " Entry ");
-  p = append_int(p, entry);
+  p = append_small(p, static_cast<uint32_t>(entry));
   p = append_text(p, " proc ");
   p = append_int(p, proc);
   p = append_text(p, " LP ");
-  p = append_int(p, page);
+  p = append_index(p, page);
   p = append_text(p, " PP ");
-  p = append_int(p, frame);
+  p = append_small(p, static_cast<uint32_t>(frame));
   *p++ = '\n';
   out.commit(p);
 }
 
+/// REQUIRES: frame in 0..kFrames-1.
 /// "Page Fault: line %d proc %d LP %d PP %d", then "\n", or for the console
 /// echo " hand %d\n" when `hand` is given (non-negative).
 inline void write_page_fault_line(OutputBuffer& out, int64_t record, int32_t proc, int32_t page,
                                   int32_t frame, int32_t hand = -1) {
   char* p = out.reserve(kMaxLineLength);
   p = append_text(p, "Page Fault: line ");
-  p = append_int(p, record);
+  p = record_number_text.append(p, record);
   p = append_text(p, " proc ");
   p = append_int(p, proc);
   p = append_text(p, " LP ");
-  p = append_int(p, page);
+  p = append_index(p, page);
   p = append_text(p, " PP ");
-  p = append_int(p, frame);
+  p = append_small(p, static_cast<uint32_t>(frame));
   if (hand >= 0) {
     p = append_text(p, " hand ");
     p = append_int(p, hand);

@@ -14,6 +14,7 @@ void reset_tables() {
     entry.last_use = kEmpty;
   }
   for (Frame& frame : sim.frames) frame = Frame{0, 0, 1, kEmpty, kEmpty};
+  sim.free_frame_mask = kAllFramesFree;
 }
 
 void release_process(int32_t proc) {
@@ -24,8 +25,10 @@ void release_process(int32_t proc) {
     entry.logical_page = kEmpty;
   }
   // ref and dirty stay: the next load of the frame overwrites them.
-  for (Frame& frame : sim.frames) {
+  for (int f = 0; f < kFrames; ++f) {
+    Frame& frame = sim.frames[f];
     if (frame.proc != proc) continue;
+    sim.free_frame_mask |= uint32_t{1} << f;
     frame.free = 1;
     frame.proc = kEmpty;
     frame.logical_page = kEmpty;
@@ -66,16 +69,6 @@ void shoot_down_tlb(int32_t proc, int32_t page) {
       return;
     }
   }
-}
-
-bool in_display_window() {
-  const int64_t first = sim.break_line;
-  // Near the top of the 32-bit range the window has no upper end, so a break
-  // line there still shows every record from it on.
-  const int64_t last = first > std::numeric_limits<int32_t>::max() - kDisplayWindowSpan
-                           ? std::numeric_limits<int64_t>::max()
-                           : first + kDisplayWindowSpan;
-  return sim.record_number >= first && sim.record_number <= last;
 }
 
 void end_run(int exit_status) {

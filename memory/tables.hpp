@@ -37,6 +37,9 @@ struct SimState {
   int32_t clock_hand;    ///< frame where the next replacement scan starts
   int32_t replacement_mode;
   int32_t break_line;
+  /// Bit f set when frames[f].free is set: finds the lowest free frame in
+  /// one step. Kept by reset_tables, release_process and the frame loads.
+  uint32_t free_frame_mask;
   TraceScanner trace_file;  ///< data.txt
   OutputBuffer event_log;   ///< out.txt
   OutputBuffer console;     ///< standard output
@@ -44,6 +47,9 @@ struct SimState {
 
 /// The state of the run, used directly by every operation.
 extern SimState sim;
+
+/// All frames free.
+inline constexpr uint32_t kAllFramesFree = (uint32_t{1} << kFrames) - 1;
 
 /// Empties both tables. Counters, settings and streams are left alone.
 void reset_tables();
@@ -56,7 +62,13 @@ void load_tlb(int32_t proc, int32_t page, int32_t frame);
 void shoot_down_tlb(int32_t proc, int32_t page);
 
 /// Whether the current record lies in the breakpoint display's window.
-bool in_display_window();
+inline bool in_display_window() {
+  const int64_t first = sim.break_line;
+  // Near the top of the 32-bit range the window has no upper end, so a break
+  // line there still shows every record from it on.
+  return sim.record_number >= first && (sim.record_number - first <= kDisplayWindowSpan ||
+                                        first > INT32_MAX - kDisplayWindowSpan);
+}
 
 /// Writes out both output streams and ends the process: with `exit_status`,
 /// or with kExitFailure after reporting a stream that could not be written.

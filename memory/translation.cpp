@@ -1,5 +1,9 @@
 #include "memory/translation.hpp"
 
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
 #include "memory/event_lines.hpp"
 #include "memory/tables.hpp"
 
@@ -37,6 +41,7 @@ int32_t page_of(int32_t address) {
 
 void load_frame(int32_t frame_index, int32_t proc, int32_t page, int32_t is_write) {
   sim.frames[frame_index] = Frame{1, is_write, 0, page, proc};
+  sim.free_frame_mask &= ~(uint32_t{1} << frame_index);
   write_page_fault_line(sim.event_log, sim.record_number, proc, page, frame_index);
   if (in_display_window()) {
     write_page_fault_line(sim.console, sim.record_number, proc, page, frame_index, sim.clock_hand);
@@ -48,18 +53,45 @@ int32_t next_frame(int32_t frame_index) {
   return frame_index + 1 == kFrames ? 0 : frame_index + 1;
 }
 
+// A frame's page and owner as one value: the two fields are adjacent, so the
+// frame-table search compares once per frame.
+static_assert(offsetof(Frame, proc) == offsetof(Frame, logical_page) + sizeof(int32_t));
+uint64_t owner_key(int32_t proc, int32_t page) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(proc)) << 32 | static_cast<uint32_t>(page);
+}
+// The same for a TLB entry, whose process and page are adjacent too.
+static_assert(offsetof(TlbEntry, logical_page) == offsetof(TlbEntry, proc) + sizeof(int32_t));
+uint64_t mapping_key(int32_t proc, int32_t page) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(page)) << 32 | static_cast<uint32_t>(proc);
+}
+uint64_t mapping_key(const TlbEntry& entry) {
+  uint64_t key;
+  std::memcpy(&key, &entry.proc, sizeof key);
+  return key;
+}
+uint64_t owner_key(const Frame& frame) {
+  uint64_t key;
+  std::memcpy(&key, &frame.logical_page, sizeof key);
+  return key;
+}
+
 }  // namespace
 
 void translate(int32_t proc, int32_t address, int32_t is_write) {
   ++sim.reference_clock;
   const int32_t page = page_of(address);
-  for (int i = 0; i < kTlbEntries; ++i) {
+  // Every entry is compared, then the matches are tried in index order.
+  const uint64_t key = mapping_key(proc, page);
+  uint32_t matches = 0;
+  for (int i = 0; i < kTlbEntries; ++i) matches |= uint32_t{mapping_key(sim.tlb[i]) == key} << i;
+  for (; matches != 0; matches &= matches - 1) {
+    const int i = std::countr_zero(matches);
     TlbEntry& entry = sim.tlb[i];
-    if (entry.proc != proc || entry.logical_page != page || entry.physical_page < 0) continue;
+    if (entry.physical_page < 0) continue;
     Frame& frame = sim.frames[entry.physical_page];
     // An entry whose frame has since taken another page is stale; only a
     // record of process -1 (the empty marker) can leave one behind.
-    if (frame.logical_page != page || frame.proc != proc) continue;
+    if (owner_key(frame) != owner_key(proc, page)) continue;
     entry.last_use = sim.reference_clock;
     if (frame.free) report_inconsistency(i);
     if (is_write) frame.dirty = 1;
@@ -74,22 +106,27 @@ void search_frame_table(int32_t proc, int32_t address, int32_t is_write) {
   const int32_t page = page_of(address);
   // The free flag is not consulted: a free frame carries process -1 and
   // page -1, which a record of process -1 can match.
-  for (int32_t f = 0; f < kFrames; ++f) {
-    Frame& frame = sim.frames[f];
-    if (frame.logical_page != page || frame.proc != proc) continue;
-    frame.ref = 1;
-    if (is_write) frame.dirty = 1;
-    load_tlb(proc, page, f);
+  // Every frame is compared without a branch; the lowest match is the first
+  // in index order.
+  const uint64_t key = owner_key(proc, page);
+  uint32_t matches = 0;
+  for (int32_t f = 0; f < kFrames; ++f) matches |= uint32_t{owner_key(sim.frames[f]) == key} << f;
+  if (matches == 0) {
+    service_page_fault(proc, address, is_write);
     return;
   }
-  service_page_fault(proc, address, is_write);
+  const int32_t f = std::countr_zero(matches);
+  Frame& frame = sim.frames[f];
+  frame.ref = 1;
+  if (is_write) frame.dirty = 1;
+  load_tlb(proc, page, f);
 }
 
 void service_page_fault(int32_t proc, int32_t address, int32_t is_write) {
   ++sim.page_faults;
   const int32_t page = page_of(address);
-  for (int32_t f = 0; f < kFrames; ++f) {
-    if (sim.frames[f].free == 0) continue;
+  if (sim.free_frame_mask != 0) {
+    const int32_t f = std::countr_zero(sim.free_frame_mask);  // the lowest free frame
     load_frame(f, proc, page, is_write);
     load_tlb(proc, page, f);
     return;

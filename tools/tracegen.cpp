@@ -1,0 +1,65 @@
+// tracegen: writes a synthetic pagesim trace to standard output.
+//   tracegen WORKLOAD RECORDS [SEED]
+#include <unistd.h>
+
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "io/output_buffer.hpp"
+#include "tools/trace_workloads.hpp"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitWriteError = 1;
+constexpr int kExitUsage = 2;
+
+bool parse_count(const char* text, uint64_t* value) {
+  const char* end = text + std::strlen(text);
+  auto [stop, error] = std::from_chars(text, end, *value);
+  return error == std::errc() && stop == end && stop != text;
+}
+
+int usage(std::string_view problem) {
+  write_to_stderr(problem);
+  write_to_stderr(
+      "usage: tracegen WORKLOAD RECORDS [SEED] > data.txt\n"
+      "  WORKLOAD: uniform (heavy faulting), local (mostly TLB hits) or mixed\n");
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3 || argc > 4) return usage("tracegen: wrong number of arguments\n");
+  Workload workload;
+  if (!parse_workload(argv[1], &workload)) return usage("tracegen: unknown workload\n");
+  uint64_t records = 0;
+  uint64_t seed = 1;
+  if (!parse_count(argv[2], &records)) return usage("tracegen: RECORDS must be a whole number\n");
+  if (argc == 4 && !parse_count(argv[3], &seed))
+    return usage("tracegen: SEED must be a whole number\n");
+
+  auto out = std::make_unique<OutputBuffer>();
+  out->attach(STDOUT_FILENO, false);
+  TraceGenerator generator(workload, seed);
+  for (uint64_t i = 0; i < records && !out->failed(); ++i) {
+    const TraceRecord record = generator.next();
+    char* p = out->reserve(kMaxLineLength);
+    p = append_int(p, record.proc);
+    *p++ = ' ';
+    p = append_int(p, record.first);
+    *p++ = ' ';
+    p = append_int(p, record.second);
+    *p++ = '\n';
+    out->commit(p);
+  }
+  out->flush();
+  if (out->failed()) {
+    write_to_stderr("tracegen: could not write standard output\n");
+    return kExitWriteError;
+  }
+  return kExitOk;
+}
