@@ -1,8 +1,9 @@
-// bench_measure: runs a command several times in the current folder, with
-// standard input and both outputs on /dev/null, and prints the median wall
-// and CPU seconds and the largest peak resident set of the runs:
+// bench_measure: runs a command once to warm up, then RUNS times, in the
+// current folder with standard input and both outputs on /dev/null, and
+// prints the medians of wall, user and system seconds and the largest peak
+// resident set of the measured runs:
 //   bench_measure RUNS COMMAND [ARGUMENT...]
-//   -> "wall_seconds cpu_seconds peak_rss_kib"
+//   -> "wall_seconds user_seconds system_seconds peak_rss_kib"
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,7 +19,8 @@ namespace {
 
 struct Sample {
   double wall;
-  double cpu;
+  double user;
+  double system;
   long peak_rss_kib;
 };
 
@@ -46,7 +48,7 @@ bool run_once(char** command, Sample* sample) {
     fprintf(stderr, "bench_measure: %s failed (status %d)\n", command[0], status);
     return false;
   }
-  *sample = {wall.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
+  *sample = {wall.count(), seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_maxrss};
   return true;
 }
 
@@ -64,16 +66,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int runs = atoi(argv[1]);
-  std::vector<double> walls, cpus;
+  std::vector<double> walls, users, systems;
   long peak = 0;
-  for (int run = 0; run < runs; ++run) {
+  for (int run = 0; run <= runs; ++run) {
     Sample sample;
     if (!run_once(argv + 2, &sample)) return 1;
+    if (run == 0) continue;  // warm-up: first use of the file's memory
     walls.push_back(sample.wall);
-    cpus.push_back(sample.cpu);
+    users.push_back(sample.user);
+    systems.push_back(sample.system);
     peak = std::max(peak, sample.peak_rss_kib);
   }
-  if (printf("%.3f %.3f %ld\n", median(walls), median(cpus), peak) < 0 || fflush(stdout) != 0)
+  if (printf("%.3f %.3f %.3f %ld\n", median(walls), median(users), median(systems), peak) < 0 ||
+      fflush(stdout) != 0)
     return 1;
   return 0;
 }

@@ -3,9 +3,10 @@
 #   bench/run.sh [RUNS]     (default 3 runs per measurement; medians printed)
 # Builds Release into build-bench/, generates 1,000,000- and 10,000,000-record
 # traces of each workload once (cached), and runs pagesim on each in a tmpfs
-# folder when /dev/shm has room. For each trace it prints median wall and CPU
-# seconds, records per second, MB/s of data.txt and out.txt, peak RSS, and the
-# floor: `cat data.txt > /dev/null` on the same file.
+# folder when /dev/shm has room. For each trace, after one warm-up run, it
+# prints the median wall, user and system seconds, records per second, MB/s of
+# data.txt and out.txt, peak RSS, and the floor: `cat data.txt > /dev/null` on
+# the same file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-3}
@@ -27,22 +28,22 @@ fi
 mkdir -p "$work/cache" "$work/run"
 echo "pagesim benchmark: $runs runs each, in $work ($(nproc) cores)"
 
-printf '%-8s %9s %8s %8s %9s %9s %9s %8s %9s\n' workload records wall_s cpu_s Mrec/s \
-  data_MB/s out_MB/s rss_MiB cat_s
+printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s\n' workload records wall_s user_s sys_s \
+  Mrec/s data_MB/s out_MB/s rss_MiB cat_s
 for records in 1000000 10000000; do
   for workload in local uniform mixed; do
     trace="$work/cache/$workload-$records.txt"
     [ -s "$trace" ] || "$build/tracegen" "$workload" "$records" > "$trace"
     cp "$trace" "$work/run/data.txt"
     cd "$work/run"
-    read -r wall cpu rss < <("$build/bench_measure" "$runs" "$build/pagesim")
-    read -r cat_wall _ _ < <("$build/bench_measure" "$runs" cat data.txt)
+    read -r wall user sys rss < <("$build/bench_measure" "$runs" "$build/pagesim")
+    read -r cat_wall _ _ _ < <("$build/bench_measure" "$runs" cat data.txt)
     data_bytes=$(stat -c %s data.txt)
     out_bytes=$(stat -c %s out.txt)
-    awk -v w="$workload" -v n="$records" -v wall="$wall" -v cpu="$cpu" -v rss="$rss" \
-      -v db="$data_bytes" -v ob="$out_bytes" -v cat_wall="$cat_wall" 'BEGIN {
-        printf "%-8s %9d %8.3f %8.3f %9.2f %9.1f %9.1f %8.2f %9.3f\n",
-          w, n, wall, cpu, n / wall / 1e6, db / wall / 1e6, ob / wall / 1e6, rss / 1024, cat_wall }'
+    awk -v w="$workload" -v n="$records" -v wall="$wall" -v user="$user" -v sys="$sys" \
+      -v rss="$rss" -v db="$data_bytes" -v ob="$out_bytes" -v cat_wall="$cat_wall" 'BEGIN {
+        printf "%-8s %9d %7.3f %7.3f %7.3f %8.2f %9.1f %9.1f %8.2f %7.3f\n", w, n, wall, user,
+          sys, n / wall / 1e6, db / wall / 1e6, ob / wall / 1e6, rss / 1024, cat_wall }'
     rm -f out.txt
     cd "$root"
   done

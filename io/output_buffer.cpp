@@ -58,8 +58,9 @@ char* append_int_any(char* out, int64_t value) {
   return out + count;
 }
 
-void OutputBuffer::attach(int fd, bool flush_each_message) {
+void OutputBuffer::attach(int fd, bool flush_each_message, size_t block_size) {
   fd_ = fd;
+  block_size_ = block_size;
   flush_each_message_ = flush_each_message;
   used_ = 0;
   failed_ = false;
@@ -67,8 +68,8 @@ void OutputBuffer::attach(int fd, bool flush_each_message) {
 
 void OutputBuffer::put(std::string_view text) {
   while (!text.empty()) {
-    if (used_ == kOutputBlockSize) flush();
-    size_t count = std::min(text.size(), kOutputBlockSize - used_);
+    if (used_ == block_size_) flush();
+    size_t count = std::min(text.size(), block_size_ - used_);
     std::memcpy(buffer_ + used_, text.data(), count);
     used_ += count;
     text.remove_prefix(count);

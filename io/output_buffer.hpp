@@ -9,6 +9,8 @@
 
 /// Bytes collected before a write(2).
 inline constexpr size_t kOutputBlockSize = 1 << 20;
+/// Block size for a stream that carries little.
+inline constexpr size_t kConsoleBlockSize = 64 << 10;
 /// Room reserved for one formatted line; every message of the program fits.
 inline constexpr size_t kMaxLineLength = 256;
 
@@ -81,14 +83,15 @@ class CachedNumberText {
 
 class OutputBuffer {
  public:
-  /// Sends output to `fd` (-1: nowhere). With `flush_each_message` every
-  /// end_message() writes at once, as a terminal user expects.
-  void attach(int fd, bool flush_each_message);
+  /// Sends output to `fd` (-1: nowhere) in blocks of `block_size` bytes. With
+  /// `flush_each_message` every end_message() writes at once, as a terminal
+  /// user expects. REQUIRES: kMaxLineLength <= block_size <= kOutputBlockSize.
+  void attach(int fd, bool flush_each_message, size_t block_size = kOutputBlockSize);
 
   /// Returns room for `length` bytes at the end of the buffer, flushing first
   /// if needed. REQUIRES: length <= kOutputBlockSize; commit() must follow.
   char* reserve(size_t length) {
-    if (kOutputBlockSize - used_ < length) flush();
+    if (block_size_ - used_ < length) flush();
     return buffer_ + used_;
   }
   /// Takes the bytes written since reserve() up to `end`.
@@ -110,6 +113,7 @@ class OutputBuffer {
  private:
   char buffer_[kOutputBlockSize];
   size_t used_ = 0;
+  size_t block_size_ = kOutputBlockSize;
   int fd_ = -1;
   bool flush_each_message_ = false;
   bool failed_ = false;

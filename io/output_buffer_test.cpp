@@ -90,6 +90,27 @@ TEST(OutputBuffer, ReserveNearTheEndOfTheBlockFlushesFirst) {
   close(fd);
 }
 
+TEST(OutputBuffer, SmallBlocksWriteLinesWholeAcrossEveryBoundary) {
+  auto out = std::make_unique<OutputBuffer>();
+  int fd = temporary_file();
+  out->attach(fd, false, kMaxLineLength + 7);
+  std::string expected;
+  for (int i = 0; i < 500; ++i) {
+    char* p = out->reserve(kMaxLineLength);
+    p = append_text(p, "line ");
+    p = append_int(p, i * 7919);
+    *p++ = '\n';
+    out->commit(p);
+    expected += "line " + std::to_string(i * 7919) + "\n";
+    ASSERT_LE(out->pending().size(), kMaxLineLength + 7);
+  }
+  out->put(std::string(1000, 'z'));
+  expected += std::string(1000, 'z');
+  out->flush();
+  EXPECT_EQ(read_all(fd), expected);
+  close(fd);
+}
+
 TEST(OutputBuffer, EachMessageIsWrittenAtOnceWhenAsked) {
   auto out = std::make_unique<OutputBuffer>();
   int fd = temporary_file();

@@ -78,6 +78,23 @@ TEST(TraceScanner, PartialRecordKeepsThePreviousValuesAndEndsReading) {
   EXPECT_EQ(result.stop_offset, 9u);
 }
 
+TEST(TraceScanner, LastRecordWithoutLineEndIsWhole) {
+  for (size_t block : {size_t{1} << 20, size_t{11}, size_t{3}}) {
+    Scanned result = scan("1 2 3\n-4 5 66", 1 << 20, block);
+    EXPECT_EQ(result.records, (std::vector<ScannedRecord>{{3, 1, 2, 3}, {3, -4, 5, 66}}));
+    EXPECT_EQ(result.stop, ScanStop::kEndOfInput);
+  }
+}
+
+TEST(TraceScanner, RecordOffsetPointsAtTheFirstNumber) {
+  PiecewiseSource source{"  1 2 3\n\n 40 5 6\n7 8", 0, 5};
+  scanner().attach(PiecewiseSource::read, &source, 4);
+  int32_t fields[kRecordFields] = {0, 0, 0};
+  std::vector<uint64_t> offsets;
+  while (scanner().read_record(fields) > 0) offsets.push_back(scanner().record_offset());
+  EXPECT_EQ(offsets, (std::vector<uint64_t>{2, 10, 17}));
+}
+
 TEST(TraceScanner, LoneSignEndsReadingEvenWhenNumbersFollow) {
   Scanned result = scan("1 2 3 4 - 7 8 9", 1 << 20);
   EXPECT_EQ(result.records, (std::vector<ScannedRecord>{{3, 1, 2, 3}, {1, 4, 2, 3}}));

@@ -106,20 +106,16 @@ void search_frame_table(int32_t proc, int32_t address, int32_t is_write) {
   const int32_t page = page_of(address);
   // The free flag is not consulted: a free frame carries process -1 and
   // page -1, which a record of process -1 can match.
-  // Every frame is compared without a branch; the lowest match is the first
-  // in index order.
   const uint64_t key = owner_key(proc, page);
-  uint32_t matches = 0;
-  for (int32_t f = 0; f < kFrames; ++f) matches |= uint32_t{owner_key(sim.frames[f]) == key} << f;
-  if (matches == 0) {
-    service_page_fault(proc, address, is_write);
+  for (int32_t f = 0; f < kFrames; ++f) {
+    Frame& frame = sim.frames[f];
+    if (owner_key(frame) != key) continue;
+    frame.ref = 1;
+    if (is_write) frame.dirty = 1;
+    load_tlb(proc, page, f);
     return;
   }
-  const int32_t f = std::countr_zero(matches);
-  Frame& frame = sim.frames[f];
-  frame.ref = 1;
-  if (is_write) frame.dirty = 1;
-  load_tlb(proc, page, f);
+  service_page_fault(proc, address, is_write);
 }
 
 void service_page_fault(int32_t proc, int32_t address, int32_t is_write) {

@@ -31,7 +31,9 @@ constexpr const char* kBanner =
 }  // namespace
 
 int main(int argc, char** argv) {
-  sim.console.attach(STDOUT_FILENO, isatty(STDOUT_FILENO) == 1);
+  // The console carries little but the display and error messages: a small
+  // block keeps them from adding to the program's memory.
+  sim.console.attach(STDOUT_FILENO, isatty(STDOUT_FILENO) == 1, kConsoleBlockSize);
   write_to_stderr(kBanner);
 
   const int arguments = argc - 1;
