@@ -23,6 +23,19 @@ constexpr const char* kBanner =
     "extensive information about the status at each\n"
     "subsequent line\n";
 
+// Opens a file on a descriptor above the three standard ones. When the
+// program is started with one of them closed, open() would hand out that
+// number, and the trace or the event log would stand in for standard input
+// or output: the display's pauses would eat trace bytes, the console would
+// write into out.txt.
+int open_beside_standard_streams(const char* path, int flags, mode_t mode = 0) {
+  const int fd = open(path, flags | O_CLOEXEC, mode);
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  close(fd);
+  return moved;
+}
+
 [[noreturn]] void fail_on_console(std::string_view message) {
   sim.console.put(message);
   end_run(kExitFailure);
@@ -45,9 +58,9 @@ int main(int argc, char** argv) {
     end_run(kExitFailure);
   }
 
-  const int trace_fd = open("data.txt", O_RDONLY | O_CLOEXEC);
+  const int trace_fd = open_beside_standard_streams("data.txt", O_RDONLY);
   if (trace_fd < 0) fail_on_console("Error, could not open data.txt. Good bye!\n");
-  const int log_fd = open("out.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int log_fd = open_beside_standard_streams("out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (log_fd < 0) fail_on_console("Error, could not open out.txt. Good bye!\n");
   sim.trace_file.attach(trace_fd);
   sim.event_log.attach(log_fd, false);

@@ -1,5 +1,6 @@
 #include "run/trace_run.hpp"
 
+#include "memory/invariants.hpp"
 #include "memory/tables.hpp"
 #include "memory/translation.hpp"
 #include "run/display.hpp"
@@ -8,6 +9,7 @@ void run_trace() {
   // Fields a short record does not convert keep the previous record's values;
   // before the first record they are 0.
   int32_t record[kRecordFields] = {0, 0, 0};
+  bool markers_apart = true;  // only looked at by the debug build's checks
   while (sim.trace_file.read_record(record) > 0) {
     ++sim.record_number;
     if (in_display_window()) echo_record(record);
@@ -19,6 +21,10 @@ void run_trace() {
       translate(proc, record[2], 1);
     }
     if (in_display_window()) pause_display();
+    if constexpr (kCheckInvariants) {
+      markers_apart = markers_apart && record_keeps_markers_apart(proc, record[1], record[2]);
+      check_invariants(markers_apart);
+    }
   }
 }
 

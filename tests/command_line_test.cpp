@@ -111,6 +111,18 @@ TEST(CommandLine, FullStandardOutputIsReported) {
   EXPECT_EQ(folder.read("out.txt"), kOneRecordLog);
 }
 
+TEST(CommandLine, ClosedStandardOutputIsReportedAndTheLogIsKeptApart) {
+  TempFolder folder;
+  folder.write("data.txt", kOneRecord);
+  RunOptions options;
+  options.stdout_path = "&-";
+  options.close_stdin = true;  // else data.txt would take descriptor 0 and out.txt 1
+  RunResult run = pagesim(folder, {}, options);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, kBannerText + "Error, could not write standard output\n");
+  EXPECT_EQ(folder.read("out.txt"), kOneRecordLog) << "the totals must not land in out.txt";
+}
+
 TEST(CommandLine, FileSizeLimitKeepsWhatFitsAndIsReported) {
   TempFolder folder;
   std::string trace;

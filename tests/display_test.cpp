@@ -154,6 +154,30 @@ TEST(Display, EachPauseConsumesExactlyOneCharacter) {
   EXPECT_EQ(count(run.out, kPrompt), 6u) << "end of input: the rest do not wait";
 }
 
+TEST(Display, ClosedStandardInputNeitherStopsTheRunNorTouchesTheTrace) {
+  // A trace longer than one read block: the pauses must not take its bytes.
+  TempFolder folder;
+  std::string trace;
+  for (int record = 0; record < 150000; ++record)
+    trace += std::to_string(record % 5) + " " + std::to_string(record % 64 * 1024 + 1) + " " +
+             std::to_string(record * 7 % 64 * 1024) + "\n";
+  folder.write("data.txt", trace);
+  RunOptions with_null;
+  with_null.stdin_path = "/dev/null";
+  RunResult reference = pagesim(folder, {"0", "0"}, with_null);
+  const std::string reference_log = folder.read("out.txt");
+
+  RunOptions closed;
+  closed.close_stdin = true;
+  RunResult run = pagesim(folder, {"0", "0"}, closed);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.err, kBannerText);
+  // Compared whole but not printed whole: the outputs are megabytes long.
+  EXPECT_TRUE(run.out == reference.out) << "standard output differs";
+  EXPECT_TRUE(folder.read("out.txt") == reference_log) << "out.txt differs";
+  EXPECT_EQ(count(run.out, kPrompt), 1000u);
+}
+
 TEST(Display, EventLogIsWrittenBeforeEachPause) {
   // The program is still waiting at its second pause when the log is read.
   TempFolder folder;

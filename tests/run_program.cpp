@@ -68,10 +68,16 @@ RunResult run_program(const std::string& program, const TempFolder& folder,
   for (const std::string& argument : arguments) command.append(" ").append(shell_quote(argument));
   // The program's status survives the command that follows it.
   if (!options.then.empty()) command.append("; s=$?; ").append(options.then).append("; exit $s; }");
-  command.append(" <").append(
-      shell_quote(options.stdin_path.empty() ? in.string() : options.stdin_path));
-  command.append(" >").append(
-      shell_quote(options.stdout_path.empty() ? out.string() : options.stdout_path));
+  if (options.close_stdin)
+    command.append(" <&-");
+  else
+    command.append(" <").append(
+        shell_quote(options.stdin_path.empty() ? in.string() : options.stdin_path));
+  if (options.stdout_path == "&-")
+    command.append(" >&-");
+  else
+    command.append(" >").append(
+        shell_quote(options.stdout_path.empty() ? out.string() : options.stdout_path));
   command.append(" 2>").append(shell_quote(err.string()));
   int status = std::system(command.c_str());
   RunResult result{};

@@ -1,0 +1,92 @@
+#include "memory/invariants.hpp"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+
+#include "memory/tables.hpp"
+
+namespace {
+
+bool page_in_range(int32_t address) {
+  const int32_t page = address / kPageSize;
+  return page >= 0 && page < kPagesPerProcess;
+}
+
+}  // namespace
+
+bool record_keeps_markers_apart(int32_t proc, int32_t first_address, int32_t second_address) {
+  if (proc == kEmpty) return false;
+  return first_address == 0 || (page_in_range(first_address) && page_in_range(second_address));
+}
+
+bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
+  // Always: the hand is a frame index (it is only ever set to a victim or
+  // one past it, wrapped); bits are 0 or 1 (only 0, 1 or is_write are
+  // stored); a free frame carries the markers (reset and release set both);
+  // the free-frame mask mirrors the free flags.
+  if (sim.clock_hand < 0 || sim.clock_hand >= kFrames) {
+    snprintf(text, text_size, "clock hand %d is not a frame", sim.clock_hand);
+    return false;
+  }
+  for (int f = 0; f < kFrames; ++f) {
+    const Frame& frame = sim.frames[f];
+    if ((frame.ref != 0 && frame.ref != 1) || (frame.dirty != 0 && frame.dirty != 1)) {
+      snprintf(text, text_size, "frame %d has ref %d dirty %d", f, frame.ref, frame.dirty);
+      return false;
+    }
+    if (frame.free && (frame.proc != kEmpty || frame.logical_page != kEmpty)) {
+      snprintf(text, text_size, "free frame %d holds process %d page %d", f, frame.proc,
+               frame.logical_page);
+      return false;
+    }
+    if ((frame.free != 0) != ((sim.free_frame_mask >> f & 1) != 0)) {
+      snprintf(text, text_size, "free-frame mask disagrees with frame %d", f);
+      return false;
+    }
+  }
+  if (!markers_apart) return true;
+
+  // A page is loaded only after the frame search found it nowhere; with no
+  // process -1 and pages in range a free frame never matches, so that search
+  // is exact and no page is loaded twice.
+  for (int f = 0; f < kFrames; ++f) {
+    const Frame& frame = sim.frames[f];
+    if (frame.free) continue;
+    for (int g = f + 1; g < kFrames; ++g) {
+      if (!sim.frames[g].free && sim.frames[g].proc == frame.proc &&
+          sim.frames[g].logical_page == frame.logical_page) {
+        snprintf(text, text_size, "frames %d and %d both hold process %d page %d", f, g, frame.proc,
+                 frame.logical_page);
+        return false;
+      }
+    }
+  }
+  // An entry is loaded only for a page that its frame holds. The frame loses
+  // the page by eviction, which empties the one entry for it (released and
+  // shot-down entries cannot match it: their page or process is -1), or by
+  // release, which empties every entry of the process.
+  for (int i = 0; i < kTlbEntries; ++i) {
+    const TlbEntry& entry = sim.tlb[i];
+    if (entry.last_use < 0) continue;
+    const int32_t f = entry.physical_page;
+    if (f < 0 || f >= kFrames || sim.frames[f].proc != entry.proc ||
+        sim.frames[f].logical_page != entry.logical_page) {
+      snprintf(text, text_size,
+               "TLB entry %d maps process %d page %d to frame %d, which does not hold it", i,
+               entry.proc, entry.logical_page, f);
+      return false;
+    }
+  }
+  return true;
+}
+
+void check_invariants(bool markers_apart) {
+  char text[256];
+  if (tables_are_consistent(markers_apart, text, sizeof text)) return;
+  sim.event_log.flush();
+  sim.console.flush();
+  fprintf(stderr, "pagesim: broken invariant after record %" PRId64 ": %s\n", sim.record_number,
+          text);
+  abort();
+}

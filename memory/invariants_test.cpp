@@ -1,0 +1,94 @@
+#include "memory/invariants.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "memory/fresh_state_test.hpp"
+#include "memory/tables.hpp"
+#include "memory/translation.hpp"
+
+namespace {
+
+using Invariants = FreshState;
+
+std::string broken(bool markers_apart) {
+  char text[256];
+  return tables_are_consistent(markers_apart, text, sizeof text) ? "" : text;
+}
+
+TEST_F(Invariants, HoldThroughLongRandomRunsInBothModes) {
+  std::mt19937 random(7);
+  for (int32_t mode : {0, 1}) {
+    SetUp();
+    sim.replacement_mode = mode;
+    for (int record = 1; record <= 20000; ++record) {
+      sim.event_log.attach(-1, false);
+      const auto proc = static_cast<int32_t>(random() % 6);
+      const auto first = static_cast<int32_t>(random() % 64 * 1024 + 1);
+      const auto second = static_cast<int32_t>(random() % 64 * 1024);
+      ++sim.record_number;
+      if (random() % 50 == 0) {
+        release_process(proc);
+      } else {
+        translate(proc, first, 0);
+        translate(proc, second, 1);
+      }
+      ASSERT_EQ(broken(true), "") << "mode " << mode << " record " << record;
+    }
+  }
+}
+
+TEST_F(Invariants, HandOutsideTheFramesIsCaught) {
+  sim.clock_hand = kFrames;
+  EXPECT_EQ(broken(false), "clock hand 20 is not a frame");
+}
+
+TEST_F(Invariants, BitOtherThanZeroOrOneIsCaught) {
+  sim.frames[4].dirty = 2;
+  EXPECT_EQ(broken(false), "frame 4 has ref 0 dirty 2");
+}
+
+TEST_F(Invariants, FreeFrameHoldingAPageIsCaught) {
+  sim.frames[2].logical_page = 9;
+  EXPECT_EQ(broken(false), "free frame 2 holds process -1 page 9");
+}
+
+TEST_F(Invariants, StaleFreeFrameMaskIsCaught) {
+  sim.free_frame_mask &= ~(uint32_t{1} << 6);
+  EXPECT_EQ(broken(false), "free-frame mask disagrees with frame 6");
+}
+
+TEST_F(Invariants, PageHeldTwiceIsCaughtOnlyWhenMarkersAreApart) {
+  translate(3, 5 * kPageSize, 0);
+  translate(3, 6 * kPageSize, 0);
+  sim.frames[1].logical_page = 5;
+  EXPECT_EQ(broken(false), "");
+  EXPECT_EQ(broken(true), "frames 0 and 1 both hold process 3 page 5");
+}
+
+TEST_F(Invariants, EntryForAPageItsFrameLostIsCaught) {
+  translate(3, 5 * kPageSize, 0);
+  sim.frames[0].logical_page = 8;
+  EXPECT_EQ(broken(true), "TLB entry 0 maps process 3 page 5 to frame 0, which does not hold it");
+}
+
+TEST_F(Invariants, RecordsNamingTheMarkerOrAnOutOfRangePageEndTheStrongChecks) {
+  EXPECT_TRUE(record_keeps_markers_apart(1, 1024, 0));
+  EXPECT_TRUE(record_keeps_markers_apart(1, 0, -99999));
+  EXPECT_TRUE(record_keeps_markers_apart(1, -1, 65535));
+  EXPECT_FALSE(record_keeps_markers_apart(-1, 0, 0));
+  EXPECT_FALSE(record_keeps_markers_apart(1, -1024, 0));
+  EXPECT_FALSE(record_keeps_markers_apart(1, 1, 65536));
+}
+
+TEST_F(Invariants, BrokenTablesAbortNamingTheRecord) {
+  if (!kCheckInvariants) GTEST_SKIP() << "release build: no checks";
+  sim.record_number = 42;
+  sim.frames[0].ref = 7;
+  EXPECT_DEATH(check_invariants(false),
+               "pagesim: broken invariant after record 42: frame 0 has ref 7 dirty 0");
+}
+
+}  // namespace
