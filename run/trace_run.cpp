@@ -12,7 +12,8 @@ void run_trace() {
   bool markers_apart = true;  // only looked at by the debug build's checks
   while (sim.trace_file.read_record(record) > 0) {
     ++sim.record_number;
-    if (in_display_window()) echo_record(record);
+    const bool displayed = in_display_window();
+    if (displayed) echo_record(record);
     const int32_t proc = record[0];
     if (record[1] == 0) {
       release_process(proc);
@@ -20,7 +21,7 @@ void run_trace() {
       translate(proc, record[1], 0);
       translate(proc, record[2], 1);
     }
-    if (in_display_window()) pause_display();
+    if (displayed) pause_display();
     if constexpr (kCheckInvariants) {
       markers_apart = markers_apart && record_keeps_markers_apart(proc, record[1], record[2]);
       check_invariants(markers_apart);
