@@ -1,0 +1,144 @@
+// tracecheck: reads a trace exactly as pagesim does and reports what pagesim
+// would do silently or oddly with it.
+//   tracecheck [FILE]     (default data.txt)
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <bitset>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "io/output_buffer.hpp"
+#include "io/trace_scanner.hpp"
+#include "memory/constants.hpp"
+#include "tools/line_locator.hpp"
+
+namespace {
+
+constexpr int kExitClean = 0;
+constexpr int kExitFindings = 1;
+constexpr int kExitCannotRead = 2;
+// Processes listed one by one in the summary; the rest are counted.
+constexpr size_t kListedProcesses = 100;
+
+TraceScanner scanner;
+OutputBuffer out;
+
+void print(const std::string& text) {
+  out.put(text);
+  out.end_message();
+}
+
+std::string location(const char* path, const TextPosition& position) {
+  return std::string(path) + ":" + std::to_string(position.line) + ":" +
+         std::to_string(position.column) + ": ";
+}
+
+const char* const kFieldNames[kRecordFields] = {"the process", "the first address",
+                                                "the second address"};
+
+// "the first address and the second address keep 3000 and 3100 from the
+// record before", or "... are 0" for the first record.
+std::string partial_record_text(int converted, const int32_t fields[], bool first_record) {
+  std::string names, values;
+  for (int field = converted; field < kRecordFields; ++field) {
+    const char* joint = field == converted ? "" : " and ";
+    names += joint + std::string(kFieldNames[field]);
+    values += joint + std::to_string(fields[field]);
+  }
+  const bool several = kRecordFields - converted > 1;
+  if (first_record) return names + (several ? " are" : " is") + " 0: there is no record before";
+  return names + (several ? " keep " : " keeps ") + values + " from the record before";
+}
+
+int fail_to_read(const char* path) {
+  fprintf(stderr, "tracecheck: cannot read %s: %s\n", path, strerror(errno));
+  return kExitCannotRead;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 2) {
+    fprintf(stderr, "usage: tracecheck [FILE]   (default data.txt)\n");
+    return kExitCannotRead;
+  }
+  const char* path = argc == 2 ? argv[1] : "data.txt";
+  const int trace_fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (trace_fd < 0) return fail_to_read(path);
+  const int locator_fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (locator_fd < 0) return fail_to_read(path);
+  scanner.attach(trace_fd);
+  static LineLocator locator(locator_fd);
+  out.attach(STDOUT_FILENO, isatty(STDOUT_FILENO) == 1);
+
+  int64_t records = 0, terminations = 0, findings = 0;
+  std::map<int32_t, std::bitset<kPagesPerProcess>> pages_of_process;
+  int32_t fields[kRecordFields] = {0, 0, 0};
+  for (int converted; (converted = scanner.read_record(fields)) > 0;) {
+    ++records;
+    const std::string where = location(path, locator.locate(scanner.record_offset())) + "record " +
+                              std::to_string(records);
+    if (converted < kRecordFields) {
+      ++findings;
+      print(where + " is partial: " + partial_record_text(converted, fields, records == 1) + "\n");
+    }
+    const int32_t proc = fields[0];
+    auto& pages = pages_of_process[proc];
+    if (proc == kEmpty) {
+      ++findings;
+      print(where + ": process -1 is the tables' empty marker\n");
+    }
+    if (fields[1] == 0) {
+      ++terminations;
+      continue;
+    }
+    for (int field = 1; field < kRecordFields; ++field) {
+      const int32_t page = fields[field] / kPageSize;
+      if (page >= 0 && page < kPagesPerProcess) {
+        pages.set(static_cast<size_t>(page));
+        continue;
+      }
+      ++findings;
+      print(where + ": " + kFieldNames[field] + " " + std::to_string(fields[field]) +
+            " is on page " + std::to_string(page) + ", outside 0.." +
+            std::to_string(kPagesPerProcess - 1) + "\n");
+    }
+  }
+
+  const ScanStop stop = scanner.stop_reason();
+  if (stop == ScanStop::kReadError) {
+    out.flush();
+    return fail_to_read(path);
+  }
+  if (stop == ScanStop::kNotANumber || stop == ScanStop::kOutOfRange) {
+    ++findings;
+    const std::string where = location(path, locator.locate(scanner.stop_offset()));
+    const std::string word = locator.word_at_last_offset();
+    print(
+        where + "pagesim stops reading here: \"" + word + "\" " +
+        (stop == ScanStop::kNotANumber ? "is not a number" : "is outside the signed 32-bit range") +
+        "\n");
+  }
+
+  print(std::to_string(records) + " records, " + std::to_string(pages_of_process.size()) +
+        " processes, " + std::to_string(terminations) + " terminations\n");
+  size_t listed = 0;
+  for (const auto& [proc, pages] : pages_of_process) {
+    if (listed++ == kListedProcesses) {
+      print("... and " + std::to_string(pages_of_process.size() - kListedProcesses) +
+            " more processes\n");
+      break;
+    }
+    print("process " + std::to_string(proc) + ": " + std::to_string(pages.count()) +
+          " pages touched\n");
+  }
+  out.flush();
+  if (out.failed()) {
+    write_to_stderr("tracecheck: could not write standard output\n");
+    return kExitCannotRead;
+  }
+  return findings > 0 ? kExitFindings : kExitClean;
+}
