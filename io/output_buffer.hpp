@@ -68,14 +68,29 @@ class CachedNumberText {
  public:
   char* append(char* out, int64_t value) {
     if (value != value_ || length_ == 0) {
+      if (value != value_ + 1 || value_ < 0 || length_ == 0 || !increment()) {
+        length_ = static_cast<size_t>(append_int(text_, value) - text_);
+      }
       value_ = value;
-      length_ = static_cast<size_t>(append_int(text_, value) - text_);
     }
     std::memcpy(out, text_, sizeof text_);  // fixed size: one wide copy
     return out + length_;
   }
 
  private:
+  // Adds one to the text in place, as counting does; false when the text
+  // would grow a digit ("99" to "100"), which is left to a full format.
+  bool increment() {
+    for (size_t i = length_; i-- > 0;) {
+      if (text_[i] != '9') {
+        ++text_[i];
+        return true;
+      }
+      text_[i] = '0';
+    }
+    return false;
+  }
+
   int64_t value_ = 0;
   size_t length_ = 0;
   char text_[24];

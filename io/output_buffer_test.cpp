@@ -61,6 +61,19 @@ TEST(AppendInt, MatchesPrintfAtEveryMagnitudeAndLimit) {
   }
 }
 
+TEST(CachedNumberText, CountsUpAcrossEveryCarryAndJumps) {
+  CachedNumberText cached;
+  char text[64];
+  for (int64_t value : {int64_t{0}, int64_t{1}, int64_t{-1}, int64_t{0}, int64_t{5}}) {
+    EXPECT_EQ(std::string(text, cached.append(text, value)), std::to_string(value));
+  }
+  for (int64_t value = 1; value < 100'500; ++value)
+    ASSERT_EQ(std::string(text, cached.append(text, value)), std::to_string(value));
+  for (int64_t value : {int64_t{2147483646}, int64_t{2147483647}, int64_t{2147483648}, int64_t{7},
+                        int64_t{7}, int64_t{99999999999}, int64_t{100000000000}})
+    EXPECT_EQ(std::string(text, cached.append(text, value)), std::to_string(value));
+}
+
 TEST(OutputBuffer, TextLongerThanTheBlockArrivesWhole) {
   auto out = std::make_unique<OutputBuffer>();
   int fd = temporary_file();

@@ -147,6 +147,7 @@ bool TraceScanner::read_plain_record(int32_t fields[kRecordFields]) {
   const char* p = position_;
   const char* record_start = p;
   int32_t values[kRecordFields];
+#pragma GCC unroll 3
   for (int field = 0; field < kRecordFields; ++field) {
     while (is_space(*p)) ++p;
     if (field == 0) record_start = p;

@@ -1,7 +1,6 @@
 #include "memory/tables.hpp"
 
 #include <cstdlib>
-#include <limits>
 
 #include "memory/event_lines.hpp"
 
@@ -36,20 +35,18 @@ void release_process(int32_t proc) {
 }
 
 void load_tlb(int32_t proc, int32_t page, int32_t frame) {
-  // Empty entries first, lowest index first; else true LRU. Stamps are
-  // distinct, so the smallest is unique whatever the clock has reached.
-  int taken = -1;
-  int64_t oldest = std::numeric_limits<int64_t>::max();
-  for (int i = 0; i < kTlbEntries; ++i) {
-    int64_t stamp = sim.tlb[i].last_use;
-    if (stamp < 0) {
-      taken = i;
-      break;
-    }
-    if (stamp < oldest) {
-      oldest = stamp;
-      taken = i;
-    }
+  // Empty entries first, lowest index first; else true LRU. Every empty
+  // entry carries the stamp -1, below any clock value, so the first entry
+  // with the smallest stamp is exactly that choice, found without a branch.
+  // Stamps of valid entries are distinct whatever the clock has reached.
+  int taken = 0;
+  int64_t oldest = sim.tlb[0].last_use;
+#pragma GCC unroll 8
+  for (int i = 1; i < kTlbEntries; ++i) {
+    const int64_t stamp = sim.tlb[i].last_use;
+    const bool older = stamp < oldest;
+    taken = older ? i : taken;
+    oldest = older ? stamp : oldest;
   }
   sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
   write_tlb_line(sim.event_log, sim.record_number, taken, proc, page, frame);
@@ -60,6 +57,7 @@ void load_tlb(int32_t proc, int32_t page, int32_t frame) {
 }
 
 void shoot_down_tlb(int32_t proc, int32_t page) {
+#pragma GCC unroll 8
   for (TlbEntry& entry : sim.tlb) {
     if (entry.proc == proc && entry.logical_page == page) {
       // Page and frame stay behind: the display shows such an entry as

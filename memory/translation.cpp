@@ -107,6 +107,7 @@ void search_frame_table(int32_t proc, int32_t address, int32_t is_write) {
   // The free flag is not consulted: a free frame carries process -1 and
   // page -1, which a record of process -1 can match.
   const uint64_t key = owner_key(proc, page);
+#pragma GCC unroll 20  // a fixed, short table: no loop counter in the scan
   for (int32_t f = 0; f < kFrames; ++f) {
     Frame& frame = sim.frames[f];
     if (owner_key(frame) != key) continue;
