@@ -52,13 +52,18 @@ extern SimState sim;
 inline constexpr uint32_t kAllFramesFree = (uint32_t{1} << kFrames) - 1;
 
 /// Empties both tables. Counters, settings and streams are left alone.
+/// Must run once before the first record.
 void reset_tables();
-/// Empties every TLB entry and frame of `proc`; counts and logs nothing.
+/// Empties every TLB entry and frame of `proc`; counts and logs nothing, and
+/// leaves the frames' bits and the clock hand as they are.
 void release_process(int32_t proc);
 /// Installs (proc, page) -> frame in the first empty TLB entry, else in the
-/// least recently used one, and logs the TLB line.
+/// least recently used one, stamped with the reference clock, and logs the
+/// TLB line (echoed on the console inside the display window).
+/// REQUIRES: frame in 0..kFrames-1 holds that page of that process.
 void load_tlb(int32_t proc, int32_t page, int32_t frame);
-/// Empties the first TLB entry that maps (proc, page), if any.
+/// Empties the first TLB entry that maps (proc, page), if any; its page and
+/// frame stay, its process becomes -1.
 void shoot_down_tlb(int32_t proc, int32_t page);
 
 /// Whether the current record lies in the breakpoint display's window.
