@@ -123,6 +123,28 @@ TEST(CommandLine, ClosedStandardOutputIsReportedAndTheLogIsKeptApart) {
   EXPECT_EQ(folder.read("out.txt"), kOneRecordLog) << "the totals must not land in out.txt";
 }
 
+TEST(CommandLine, ReaderLeavingTheOutputPipeCostsNoEventLogLine) {
+  TempFolder folder;
+  std::string trace;
+  for (int record = 0; record < 20000; ++record)
+    trace += "1 " + std::to_string(record % 64 * 1024 + 1) + " 0\n";
+  folder.write("data.txt", trace);
+  RunOptions quiet;
+  quiet.stdin_path = "/dev/null";
+  RunResult reference = pagesim(folder, {"0", "0"}, quiet);
+  const std::string reference_log = folder.read("out.txt");
+
+  // The reader takes ten bytes of the display and leaves.
+  RunOptions piped;
+  piped.stdin_path = "/dev/null";
+  piped.shell_prefix = "mkfifo ../pipe; (head -c 10 ../pipe > /dev/null) &";
+  piped.stdout_path = (folder.base() / "pipe").string();
+  RunResult run = pagesim(folder, {"0", "0"}, piped);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, kBannerText + "Error, could not write standard output\n");
+  EXPECT_TRUE(folder.read("out.txt") == reference_log) << "out.txt differs";
+}
+
 TEST(CommandLine, FileSizeLimitKeepsWhatFitsAndIsReported) {
   TempFolder folder;
   std::string trace;
