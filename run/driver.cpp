@@ -45,9 +45,11 @@ int open_beside_standard_streams(const char* path, int flags, mode_t mode = 0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A reader that goes away (pagesim | head) must not kill the run with the
-  // event log half written: the failed write is reported like any other.
+  // A reader that goes away (pagesim | head) or a file-size limit must not
+  // kill the run with output unwritten: the failed write is reported like
+  // any other.
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
   // The console carries little but the display and error messages: a small
   // block keeps them from adding to the program's memory.
   sim.console.attach(STDOUT_FILENO, isatty(STDOUT_FILENO) == 1, kConsoleBlockSize);

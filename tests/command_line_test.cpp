@@ -166,6 +166,13 @@ TEST(CommandLine, FileSizeLimitKeepsWhatFitsAndIsReported) {
   const std::string kept = folder.read("out.txt");
   EXPECT_TRUE(kept.size() == 32u * 1024 || kept.size() == 64u * 1024) << kept.size();
   EXPECT_EQ(kept, full_log.substr(0, kept.size()));
+
+  // Without the shell's help the limit's signal must not kill the run either.
+  options.shell_prefix = "ulimit -f 64;";
+  RunResult unprotected = pagesim(folder, {}, options);
+  EXPECT_EQ(unprotected.exit_status, 1);
+  EXPECT_EQ(unprotected.err, kBannerText + "Error, could not write out.txt\n");
+  EXPECT_EQ(unprotected.out, unlimited.out);
 }
 
 }  // namespace
