@@ -13,6 +13,8 @@ inline constexpr int kTlbEntries = 8;
 inline constexpr int kFrames = 20;
 /// The empty marker of both tables.
 inline constexpr int32_t kEmpty = -1;
+/// Slots of the count of resident pages: 8 processes of 64 pages each.
+inline constexpr int kResidentSlots = 8 * kPagesPerProcess;
 /// Moves the clean-first scan may make before it takes the frame it stands on.
 inline constexpr int kCleanFirstMaxMoves = 40;
 

@@ -45,6 +45,16 @@ bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
       return false;
     }
   }
+  uint8_t counted[kResidentSlots] = {};
+  for (const Frame& frame : sim.frames)
+    if (!frame.free) ++counted[resident_slot(frame.proc, frame.logical_page)];
+  for (int slot = 0; slot < kResidentSlots; ++slot) {
+    if (counted[slot] != sim.resident_count[slot]) {
+      snprintf(text, text_size, "resident count of slot %d is %d, frames hold %d", slot,
+               sim.resident_count[slot], counted[slot]);
+      return false;
+    }
+  }
   if (!markers_apart) return true;
 
   // A page is loaded only after the frame search found it nowhere; with no

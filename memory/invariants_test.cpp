@@ -13,6 +13,15 @@ namespace {
 
 using Invariants = FreshState;
 
+// Puts another page into a frame in use behind the operations' back, keeping
+// the resident counts right so that only the check under test can object.
+void replace_page(int frame_index, int32_t page) {
+  Frame& frame = sim.frames[frame_index];
+  --sim.resident_count[resident_slot(frame.proc, frame.logical_page)];
+  ++sim.resident_count[resident_slot(frame.proc, page)];
+  frame.logical_page = page;
+}
+
 std::string broken(bool markers_apart) {
   char text[256];
   return tables_are_consistent(markers_apart, text, sizeof text) ? "" : text;
@@ -60,17 +69,23 @@ TEST_F(Invariants, StaleFreeFrameMaskIsCaught) {
   EXPECT_EQ(broken(false), "free-frame mask disagrees with frame 6");
 }
 
+TEST_F(Invariants, StaleResidentCountIsCaught) {
+  translate(3, 5 * kPageSize, 0);
+  sim.resident_count[resident_slot(3, 5)] = 0;
+  EXPECT_EQ(broken(false), "resident count of slot 197 is 0, frames hold 1");
+}
+
 TEST_F(Invariants, PageHeldTwiceIsCaughtOnlyWhenMarkersAreApart) {
   translate(3, 5 * kPageSize, 0);
   translate(3, 6 * kPageSize, 0);
-  sim.frames[1].logical_page = 5;
+  replace_page(1, 5);
   EXPECT_EQ(broken(false), "");
   EXPECT_EQ(broken(true), "frames 0 and 1 both hold process 3 page 5");
 }
 
 TEST_F(Invariants, EntryForAPageItsFrameLostIsCaught) {
   translate(3, 5 * kPageSize, 0);
-  sim.frames[0].logical_page = 8;
+  replace_page(0, 8);
   EXPECT_EQ(broken(true), "TLB entry 0 maps process 3 page 5 to frame 0, which does not hold it");
 }
 

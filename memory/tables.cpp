@@ -14,6 +14,7 @@ void reset_tables() {
   }
   for (Frame& frame : sim.frames) frame = Frame{0, 0, 1, kEmpty, kEmpty};
   sim.free_frame_mask = kAllFramesFree;
+  for (uint8_t& count : sim.resident_count) count = 0;
 }
 
 void release_process(int32_t proc) {
@@ -27,6 +28,7 @@ void release_process(int32_t proc) {
   for (int f = 0; f < kFrames; ++f) {
     Frame& frame = sim.frames[f];
     if (frame.proc != proc) continue;
+    if (!frame.free) --sim.resident_count[resident_slot(frame.proc, frame.logical_page)];
     sim.free_frame_mask |= uint32_t{1} << f;
     frame.free = 1;
     frame.proc = kEmpty;

@@ -40,6 +40,9 @@ struct SimState {
   /// Bit f set when frames[f].free is set: finds the lowest free frame in
   /// one step. Kept by reset_tables, release_process and the frame loads.
   uint32_t free_frame_mask;
+  /// Frames in use, counted by resident_slot() of the page they hold: a
+  /// count of 0 lets a TLB miss skip the frame search. Kept with the mask.
+  uint8_t resident_count[kResidentSlots];
   TraceScanner trace_file;  ///< data.txt
   OutputBuffer event_log;   ///< out.txt
   OutputBuffer console;     ///< standard output
@@ -47,6 +50,13 @@ struct SimState {
 
 /// The state of the run, used directly by every operation.
 extern SimState sim;
+
+/// Where a page in use is counted in resident_count; pages of different
+/// processes may share a slot, which only costs a search.
+inline uint32_t resident_slot(int32_t proc, int32_t page) {
+  return (static_cast<uint32_t>(page) & (kPagesPerProcess - 1)) | (static_cast<uint32_t>(proc) & 7)
+                                                                      << 6;
+}
 
 /// All frames free.
 inline constexpr uint32_t kAllFramesFree = (uint32_t{1} << kFrames) - 1;

@@ -40,7 +40,10 @@ int32_t page_of(int32_t address) {
 }
 
 void load_frame(int32_t frame_index, int32_t proc, int32_t page, int32_t is_write) {
-  sim.frames[frame_index] = Frame{1, is_write, 0, page, proc};
+  Frame& frame = sim.frames[frame_index];
+  if (!frame.free) --sim.resident_count[resident_slot(frame.proc, frame.logical_page)];
+  ++sim.resident_count[resident_slot(proc, page)];
+  frame = Frame{1, is_write, 0, page, proc};
   sim.free_frame_mask &= ~(uint32_t{1} << frame_index);
   write_page_fault_line(sim.event_log, sim.record_number, proc, page, frame_index);
   if (in_display_window()) {
@@ -105,7 +108,13 @@ void translate(int32_t proc, int32_t address, int32_t is_write) {
 void search_frame_table(int32_t proc, int32_t address, int32_t is_write) {
   const int32_t page = page_of(address);
   // The free flag is not consulted: a free frame carries process -1 and
-  // page -1, which a record of process -1 can match.
+  // page -1, which a record of process -1 can match. Any other page is in a
+  // frame only if its slot counts one.
+  const bool may_match_free_frame = proc == kEmpty && page == kEmpty;
+  if (!may_match_free_frame && sim.resident_count[resident_slot(proc, page)] == 0) {
+    service_page_fault(proc, address, is_write);
+    return;
+  }
   const uint64_t key = owner_key(proc, page);
 #pragma GCC unroll 20  // a fixed, short table: no loop counter in the scan
   for (int32_t f = 0; f < kFrames; ++f) {
