@@ -34,7 +34,7 @@ TEST(Tracecheck, NonNumberWherePagesimStopsIsShownWithLineAndColumn) {
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out,
             "data.txt:4:3: record 3 is partial: the second address keeps 6 from the record before\n"
-            "data.txt:4:7: pagesim stops reading here: \"oops\" is not a number\n"
+            "data.txt:4:7: after record 3: pagesim stops reading here: \"oops\" is not a number\n"
             "3 records, 3 processes, 0 terminations\n"
             "process 1: 1 pages touched\n"
             "process 4: 1 pages touched\n"
@@ -44,9 +44,11 @@ TEST(Tracecheck, NonNumberWherePagesimStopsIsShownWithLineAndColumn) {
 TEST(Tracecheck, NumberOutsideThirtyTwoBitsIsShown) {
   RunResult run = check_trace("1 2 3\n4294967296 5 6\n");
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_NE(run.out.find("data.txt:2:1: pagesim stops reading here: \"4294967296\" is outside "
-                         "the signed 32-bit range\n"),
-            std::string::npos);
+  EXPECT_NE(
+      run.out.find(
+          "data.txt:2:1: after record 1: pagesim stops reading here: \"4294967296\" is outside "
+          "the signed 32-bit range\n"),
+      std::string::npos);
   EXPECT_NE(run.out.find("1 records,"), std::string::npos);
 }
 

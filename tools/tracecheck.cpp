@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
     const std::string where = location(path, locator.locate(scanner.stop_offset()));
     const std::string word = locator.word_at_last_offset();
     print(
-        where + "pagesim stops reading here: \"" + word + "\" " +
+        where + "after record " + std::to_string(records) + ": pagesim stops reading here: \"" +
+        word + "\" " +
         (stop == ScanStop::kNotANumber ? "is not a number" : "is outside the signed 32-bit range") +
         "\n");
   }
