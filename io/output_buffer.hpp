@@ -124,6 +124,9 @@ class OutputBuffer {
   bool failed() const { return failed_; }
   /// What is buffered and not yet written.
   std::string_view pending() const { return {buffer_, used_}; }
+  /// Drops what is buffered without writing it: a reader of pending() that
+  /// has taken the text (a tool running the model in memory) makes room.
+  void discard() { used_ = 0; }
 
  private:
   char buffer_[kOutputBlockSize];

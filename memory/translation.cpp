@@ -6,6 +6,7 @@
 
 #include "memory/event_lines.hpp"
 #include "memory/tables.hpp"
+#include "memory/victim_scan.hpp"
 
 namespace {
 
@@ -50,10 +51,6 @@ void load_frame(int32_t frame_index, int32_t proc, int32_t page, int32_t is_writ
     write_page_fault_line(sim.console, sim.record_number, proc, page, frame_index, sim.clock_hand);
     sim.console.end_message();
   }
-}
-
-int32_t next_frame(int32_t frame_index) {
-  return frame_index + 1 == kFrames ? 0 : frame_index + 1;
 }
 
 // A frame's page and owner as one value: the two fields are adjacent, so the
@@ -147,21 +144,5 @@ void service_page_fault(int32_t proc, int32_t address, int32_t is_write) {
 }
 
 int32_t choose_victim() {
-  int32_t i = sim.clock_hand;
-  if (sim.replacement_mode == 0) {
-    // Second chance: ends at the latest back at the start, all bits cleared.
-    while (sim.frames[i].ref) {
-      sim.frames[i].ref = 0;
-      i = next_frame(i);
-    }
-    return i;
-  }
-  // Clean first: a frame neither referenced nor dirty; after two full turns
-  // without one, the frame the scan stands on, which is where it started.
-  for (int moves = 0;; ++moves) {
-    const Frame& frame = sim.frames[i];
-    if ((frame.ref == 0 && frame.dirty == 0) || moves >= kCleanFirstMaxMoves) return i;
-    sim.frames[i].ref = 0;
-    i = next_frame(i);
-  }
+  return scan_for_victim([](const ScanStep&) {});
 }

@@ -1,8 +1,8 @@
 #include "run/trace_run.hpp"
 
+#include "memory/engine.hpp"
 #include "memory/invariants.hpp"
 #include "memory/tables.hpp"
-#include "memory/translation.hpp"
 #include "run/display.hpp"
 
 void run_trace() {
@@ -14,16 +14,10 @@ void run_trace() {
     ++sim.record_number;
     const bool displayed = in_display_window();
     if (displayed) echo_record(record);
-    const int32_t proc = record[0];
-    if (record[1] == 0) {
-      release_process(proc);
-    } else {
-      translate(proc, record[1], 0);
-      translate(proc, record[2], 1);
-    }
+    process_record(record);
     if (displayed) pause_display();
     if constexpr (kCheckInvariants) {
-      markers_apart = markers_apart && record_keeps_markers_apart(proc, record[1], record[2]);
+      markers_apart = markers_apart && record_keeps_markers_apart(record[0], record[1], record[2]);
       check_invariants(markers_apart);
     }
   }
