@@ -14,6 +14,7 @@
 #include "io/trace_scanner.hpp"
 #include "memory/constants.hpp"
 #include "tools/line_locator.hpp"
+#include "tools/trace_findings.hpp"
 
 namespace {
 
@@ -34,23 +35,6 @@ void print(const std::string& text) {
 std::string location(const char* path, const TextPosition& position) {
   return std::string(path) + ":" + std::to_string(position.line) + ":" +
          std::to_string(position.column) + ": ";
-}
-
-const char* const kFieldNames[kRecordFields] = {"the process", "the first address",
-                                                "the second address"};
-
-// "the first address and the second address keep 3000 and 3100 from the
-// record before", or "... are 0" for the first record.
-std::string partial_record_text(int converted, const int32_t fields[], bool first_record) {
-  std::string names, values;
-  for (int field = converted; field < kRecordFields; ++field) {
-    const char* joint = field == converted ? "" : " and ";
-    names += joint + std::string(kFieldNames[field]);
-    values += joint + std::to_string(fields[field]);
-  }
-  const bool several = kRecordFields - converted > 1;
-  if (first_record) return names + (several ? " are" : " is") + " 0: there is no record before";
-  return names + (several ? " keep " : " keeps ") + values + " from the record before";
 }
 
 int fail_to_read(const char* path) {
@@ -117,11 +101,7 @@ int main(int argc, char** argv) {
     ++findings;
     const std::string where = location(path, locator.locate(scanner.stop_offset()));
     const std::string word = locator.word_at_last_offset();
-    print(
-        where + "after record " + std::to_string(records) + ": pagesim stops reading here: \"" +
-        word + "\" " +
-        (stop == ScanStop::kNotANumber ? "is not a number" : "is outside the signed 32-bit range") +
-        "\n");
+    print(where + "after record " + std::to_string(records) + ": " + stop_text(stop, word) + "\n");
   }
 
   print(std::to_string(records) + " records, " + std::to_string(pages_of_process.size()) +

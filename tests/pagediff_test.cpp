@@ -1,0 +1,323 @@
+// pagediff on outputs of simulators with the usual mistakes: each buggy
+// output is pagesim's own on a small trace, changed where and as that
+// mistake changes it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "tests/expected_text.hpp"
+
+namespace {
+
+RunResult pagediff(const TempFolder& folder, const std::vector<std::string>& arguments) {
+  return run_program(PAGEDIFF_BINARY, folder, arguments);
+}
+
+std::string first_line(const std::string& text) {
+  return text.substr(0, text.find('\n') + 1);
+}
+
+// A record whose read and write fall at the start of the given pages.
+std::string record(int proc, int read_page, int write_page) {
+  return std::to_string(proc) + " " + std::to_string(read_page * 1024 + 1) + " " +
+         std::to_string(write_page * 1024 + 1) + "\n";
+}
+
+// Process `proc` touches pages first..last, two a record.
+std::string pages(int proc, int first, int last) {
+  std::string trace;
+  for (int page = first; page <= last; page += 2)
+    trace += record(proc, page, std::min(page + 1, last));
+  return trace;
+}
+
+// Process `proc` reads and writes each page first..last, one a record.
+std::string written_pages(int proc, int first, int last) {
+  std::string trace;
+  for (int page = first; page <= last; ++page) trace += record(proc, page, page);
+  return trace;
+}
+
+// `log` with the whole line `from` replaced by `to` (one or more lines, or
+// nothing), as the buggy program writes it there.
+std::string edited(const std::string& log, const std::string& from, const std::string& to) {
+  const size_t at = ("\n" + log).find("\n" + from + "\n");
+  if (at == std::string::npos) {
+    ADD_FAILURE() << "pagesim's log has no line \"" << from << "\"";
+    return log;
+  }
+  return log.substr(0, at) + (to.empty() ? "" : to + "\n") + log.substr(at + from.size() + 1);
+}
+
+struct Mistake {
+  const char* name;
+  std::string trace;
+  std::string mode;
+  std::function<std::string(const std::string&)> their_log;
+  std::string expected_first_line;
+  std::string key_sentence;
+  /// When set, their standard output too (from pagesim's).
+  std::function<std::string(const std::string&)> their_stdout = nullptr;
+};
+
+const Mistake kMistakes[] = {
+    {"WordsOfTheLine", "7 3000 3100\n", "0",
+     [](const std::string& log) {
+       return edited(log, "Page Fault: line 1 proc 7 LP 2 PP 0",
+                     "Page fault: line 1 proc 7 LP 2 PP 0");
+     },
+     "their.txt:1: record 1: text\n", "from column 6: pagesim has \"Fault:\", yours \"fault:\""},
+    {"RecordsNumberedByTraceLines", "1 1024 2048\n\n2 5000 5000\n", "0",
+     [](const std::string& log) {
+       std::string theirs = log;
+       for (size_t at; (at = theirs.find("line 2 ")) != std::string::npos;) theirs[at + 5] = '3';
+       return theirs;
+     },
+     "their.txt:5: record 2: record number\n", "numbers records by the lines of data.txt"},
+    {"FloorDivisionOfANegativeAddress", "5 -100 2048\n", "0",
+     [](const std::string& log) {
+       return edited(edited(log, "Page Fault: line 1 proc 5 LP 0 PP 0",
+                            "Page Fault: line 1 proc 5 LP -1 PP 0"),
+                     "TLB: line 1 Entry 0 proc 5 LP 0 PP 0",
+                     "TLB: line 1 Entry 0 proc 5 LP -1 PP 0");
+     },
+     "their.txt:1: record 1: page number\n", "rounds negative addresses down (floor"},
+    {"TlbFillsItsHighestEmptyEntryFirst", "7 3000 3100\n", "0",
+     [](const std::string& log) {
+       return edited(log, "TLB: line 1 Entry 0 proc 7 LP 2 PP 0",
+                     "TLB: line 1 Entry 7 proc 7 LP 2 PP 0");
+     },
+     "their.txt:2: record 1: TLB entry\n", "does not take the lowest empty entry first"},
+    {"TlbHitDoesNotRefreshLastUse", pages(1, 0, 7) + record(1, 0, 0) + record(1, 8, 8), "0",
+     [](const std::string& log) {
+       return edited(log, "TLB: line 6 Entry 1 proc 1 LP 8 PP 8",
+                     "TLB: line 6 Entry 0 proc 1 LP 8 PP 8");
+     },
+     "their.txt:18: record 6: TLB entry\n",
+     "Yours took entry 0: loaded longest ago, but used again at record 5."},
+    {"TerminationDoesNotFreeFrames", pages(1, 0, 9) + pages(2, 0, 9) + "2 0 0\n" + record(3, 0, 0),
+     "0",
+     [](const std::string& log) {
+       // All frames still held: the clock, all bits set, takes frame 0.
+       return edited(log, "Page Fault: line 12 proc 3 LP 0 PP 10",
+                     "Page Fault: line 12 proc 3 LP 0 PP 0");
+     },
+     "their.txt:41: record 12: free frame\n", "did not free the frames of process 2 when it"},
+    {"HandMovesOnAFreeFrameFault",
+     pages(1, 0, 9) + record(2, 0, 0) + pages(1, 10, 18) + record(1, 19, 19) + "2 0 0\n" +
+         record(3, 0, 0) + record(3, 1, 1),
+     "0",
+     [](const std::string& log) {
+       // After frame 10 took a page the hand stood at 11; frame 11 had lost
+       // its ref bit to the first eviction's full turn.
+       return edited(log, "Page Fault: line 15 proc 3 LP 1 PP 1",
+                     "Page Fault: line 15 proc 3 LP 1 PP 11");
+     },
+     "their.txt:45: record 15: victim frame\n",
+     "your hand moved when a page went into a free frame"},
+    {"VictimSearchClearsDirtyBits",
+     record(1, 0, 0) + "1 1025 1\n" + written_pages(1, 2, 19) + record(1, 20, 20), "1",
+     [](const std::string& log) {
+       // Every frame dirty but frame 1: with the dirty bits cleared on the
+       // first turn, the second turn takes frame 0 at once.
+       return edited(log, "Page Fault: line 21 proc 1 LP 20 PP 1",
+                     "Page Fault: line 21 proc 1 LP 20 PP 0");
+     },
+     "their.txt:41: record 21: victim frame\n", "your scan clears dirty bits as it passes"},
+    {"TerminationKeepsThePages", record(1, 0, 0) + "1 0 0\n" + record(1, 0, 0), "0",
+     [](const std::string& log) {
+       // Found in its old frame: a TLB load but no fault.
+       return edited(log, "Page Fault: line 3 proc 1 LP 0 PP 0", "");
+     },
+     "their.txt:3: record 3: missing page fault\n", "kept the pages of process 1 after it ended"},
+    {"NoFrameTableSearch", pages(1, 0, 8) + record(1, 0, 0), "0",
+     [](const std::string& log) {
+       return edited(log, "TLB: line 6 Entry 1 proc 1 LP 0 PP 0",
+                     "Page Fault: line 6 proc 1 LP 0 PP 9\nTLB: line 6 Entry 1 proc 1 LP 0 PP 9");
+     },
+     "their.txt:19: record 6: extra page fault\n",
+     "after a TLB miss your program does not search the frames"},
+    {"TlbIgnoresTheProcess",
+     record(2, 0, 0) + pages(1, 1, 8) + record(1, 0, 0) + record(2, 0, 0) + record(2, 10, 10), "0",
+     [](const std::string& log) {
+       // Page 0 of process 1 in the TLB passes for that of process 2.
+       return edited(log, "TLB: line 7 Entry 2 proc 2 LP 0 PP 0", "");
+     },
+     "their.txt:21: record 7: missing TLB load\n",
+     "your TLB matched entry 1, which maps page 0 of process 1"},
+    {"TerminationEmptiesTheWholeTlb",
+     record(1, 0, 0) + record(2, 1, 1) + "2 0 0\n" + record(1, 0, 0) + record(1, 2, 2), "0",
+     [](const std::string& log) {
+       return edited(log, "Page Fault: line 5 proc 1 LP 2 PP 1",
+                     "TLB: line 4 Entry 0 proc 1 LP 0 PP 0\nPage Fault: line 5 proc 1 LP 2 PP 1");
+     },
+     "their.txt:5: record 5: extra TLB load\n",
+     "the end of process 2 at record 3\nemptied this entry too"},
+    {"StopsAtAPartialLastRecord", "1 1 1\n2 5000", "0",
+     [](const std::string& log) { return log.substr(0, log.find("Page Fault: line 2")); },
+     "their.txt:3: record 2: ends early\n", "stops at a partial last record; pagesim runs it"},
+    {"StopsHalfwayWithoutFlushing", "1 1 1\n2 5000 3000\n", "0",
+     [](const std::string& log) { return log.substr(0, 60); },
+     "their.txt:2: record 1: ends early\n", "your log stops inside a line"},
+    {"ReadsOnPastANonNumber", "1 1 1\n# a comment\n2 5000 5000\n", "0",
+     [](const std::string& log) {
+       return log + "Page Fault: line 2 proc 2 LP 4 PP 1\nTLB: line 2 Entry 1 proc 2 LP 4 PP 1\n";
+     },
+     "their.txt:3: record 1: ends late\n",
+     "data.txt:2:1: after record 1: pagesim stops reading here: \"#\" is not a number"},
+    {"LogsDebugText", "7 3000 3100\n", "0",
+     [](const std::string& log) {
+       return edited(log, "Page Fault: line 1 proc 7 LP 3 PP 1",
+                     "hand 0\nPage Fault: line 1 proc 7 LP 3 PP 1");
+     },
+     "their.txt:3: record 1: other\n", "neither a TLB line nor a Page Fault line"},
+    {"DirtyPagesCountedAtATermination", record(1, 0, 0) + "1 0 0\n", "0",
+     [](const std::string& log) { return log; }, "their-stdout.txt:4: totals\n",
+     "counts the dirty pages freed by terminations (1 here)",
+     [](const std::string& out) {
+       return edited(out, "There were 0 dirty pages written to disk",
+                     "There were 1 dirty pages written to disk");
+     }},
+    {"OneMessagePerReference", "1 70000 1\n", "0", [](const std::string& log) { return log; },
+     "their-stdout.txt:2: messages\n", "prints the message once per reference",
+     [](const std::string& out) {
+       return edited(edited(out, "Error, bad frame number", ""), "Error, bad frame number", "");
+     }},
+};
+
+// gtest names the cases by this, not by their bytes.
+void PrintTo(const Mistake& mistake, std::ostream* out) {
+  *out << mistake.name;
+}
+
+class PagediffMistake : public testing::TestWithParam<Mistake> {};
+
+TEST_P(PagediffMistake, FirstLineNamesTheKindAndTheCauseIsExplained) {
+  const Mistake& mistake = GetParam();
+  TempFolder folder;
+  folder.write("data.txt", mistake.trace);
+  const RunResult reference = pagesim(folder, {mistake.mode});
+  ASSERT_EQ(reference.exit_status, 0);
+  folder.write("their.txt", mistake.their_log(folder.read("out.txt")));
+  std::vector<std::string> arguments = {"-m", mistake.mode, "their.txt"};
+  if (mistake.their_stdout) {
+    folder.write("their-stdout.txt", mistake.their_stdout(reference.out));
+    arguments.push_back("their-stdout.txt");
+  }
+  const RunResult run = pagediff(folder, arguments);
+  EXPECT_EQ(run.exit_status, 1) << run.err;
+  EXPECT_EQ(first_line(run.out), mistake.expected_first_line) << run.out;
+  EXPECT_NE(run.out.find(mistake.key_sentence), std::string::npos) << run.out;
+  EXPECT_EQ(run.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Pagediff, PagediffMistake, testing::ValuesIn(kMistakes),
+                         [](const testing::TestParamInfo<Mistake>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(Pagediff, ReportShowsBothLinesTheRecordTheTablesAndTheEvents) {
+  TempFolder folder;
+  folder.write("data.txt", "7 3000 3100\n7 0 0\n8 5000 5000\n");
+  ASSERT_EQ(pagesim(folder).exit_status, 0);
+  folder.write("their.txt", edited(folder.read("out.txt"), "TLB: line 3 Entry 0 proc 8 LP 4 PP 0",
+                                   "TLB: line 3 Entry 2 proc 8 LP 4 PP 0"));
+  const RunResult run = pagediff(folder, {"their.txt"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out,
+            "their.txt:6: record 3: TLB entry\n"
+            "pagesim: TLB: line 3 Entry 0 proc 8 LP 4 PP 0\n"
+            "yours:   TLB: line 3 Entry 2 proc 8 LP 4 PP 0\n"
+            "record 3 is data.txt:3:1: 8 5000 5000 (process 8 reads 5000, writes 5000)\n"
+            "\n"
+            "Likely cause: your program does not take the lowest empty entry first.\n"
+            "Empty TLB entries before this load:\n"
+            "   entries 0 to 1: emptied by the end of process 7 at record 2\n"
+            "   entries 2 to 7: empty since the start\n"
+            "pagesim takes the lowest empty entry: entry 0.\n"
+            "Yours took entry 2, also empty.\n"
+            "\n"
+            "pagesim's tables just before record 3:\n"
+            "   TLB 0 is free\n"
+            "   ... (TLB 1 to 7 are free too)\n"
+            "   Physical Page 0 is free   <- clock hand\n"
+            "   Physical Page 1 is free\n"
+            "   ... (pages 2 to 19 are free too)\n"
+            "pagesim logged for record 3:\n"
+            "   Page Fault: line 3 proc 8 LP 4 PP 0\n"
+            "   TLB: line 3 Entry 0 proc 8 LP 4 PP 0\n"
+            "\n"
+            "5 lines of their.txt matched before this one.\n");
+}
+
+TEST(Pagediff, IdenticalOutputsMatchInBothModes) {
+  TempFolder folder;
+  RunOptions to_trace;
+  to_trace.stdout_path = (folder.work() / "data.txt").string();
+  ASSERT_EQ(run_program(TRACEGEN_BINARY, folder, {"mixed", "3000", "5"}, to_trace).exit_status, 0);
+  for (const std::string mode : {"0", "1"}) {
+    const RunResult reference = pagesim(folder, {mode});
+    const std::string log = folder.read("out.txt");
+    folder.write("stdout.txt", reference.out);
+    const RunResult run = pagediff(folder, {"-m", mode, "out.txt", "stdout.txt"});
+    EXPECT_EQ(run.exit_status, 0) << run.out;
+    EXPECT_EQ(run.out,
+              "no difference: " + std::to_string(std::count(log.begin(), log.end(), '\n')) +
+                  " lines of out.txt match, and stdout.txt\n");
+  }
+}
+
+TEST(Pagediff, CarriageReturnsBeforeLineFeedsAreNotedOnce) {
+  TempFolder folder;
+  folder.write("data.txt", "7 3000 3100\n8 5000 6000\n");
+  ASSERT_EQ(pagesim(folder).exit_status, 0);
+  std::string crlf;
+  for (char c : folder.read("out.txt")) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  folder.write("their.txt", crlf);
+  RunResult run = pagediff(folder, {"their.txt"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.out,
+            "no difference: 8 lines of their.txt match (lines ending in CR LF compared without "
+            "the CR)\n");
+  folder.write("their.txt", edited(crlf, "TLB: line 2 Entry 2 proc 8 LP 4 PP 2\r",
+                                   "TLB: line 2 Entry 3 proc 8 LP 4 PP 2\r"));
+  run = pagediff(folder, {"their.txt"});
+  EXPECT_EQ(first_line(run.out), "their.txt:6: record 2: TLB entry\n");
+  const std::string note = "Note: their.txt ends lines with CR LF; compared without the CR.\n";
+  EXPECT_EQ(run.out.find(note), run.out.rfind(note));
+  EXPECT_NE(run.out.find(note), std::string::npos);
+}
+
+TEST(Pagediff, CannotRunExitsWithTwoAndOneLine) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string err;
+  } cases[] = {
+      {{"missing.txt"}, "pagediff: cannot read missing.txt: No such file or directory\n"},
+      {{"-t", "none.txt", "their.txt"},
+       "pagediff: cannot read none.txt: No such file or directory\n"},
+      {{"their.txt", "gone.txt"}, "pagediff: cannot read gone.txt: No such file or directory\n"},
+      {{"-m", "2", "their.txt"},
+       "pagediff: bad mode \"2\": use 0 (second chance) or 1 (clean first)\n"},
+      {{"-m1x", "their.txt"},
+       "pagediff: bad mode \"1x\": use 0 (second chance) or 1 (clean first)\n"},
+      {{},
+       "pagediff: THEIR_LOG is missing; usage: pagediff [-m MODE] [-t TRACE] THEIR_LOG "
+       "[THEIR_STDOUT]\n"},
+  };
+  TempFolder folder;
+  folder.write("data.txt", "1 1 1\n");
+  folder.write("their.txt", "");
+  for (const Case& c : cases) {
+    const RunResult run = pagediff(folder, c.arguments);
+    EXPECT_EQ(run.exit_status, 2) << c.err;
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+  const RunResult help = pagediff(folder, {"-h"});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_EQ(help.out, "usage: pagediff [-m MODE] [-t TRACE] THEIR_LOG [THEIR_STDOUT]\n");
+}
+
+}  // namespace

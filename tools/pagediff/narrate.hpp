@@ -1,0 +1,41 @@
+// The explanation of a difference of the event log in the machine's terms:
+// why pagesim did what it did, from the state it had, the most likely
+// mistake first.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/pagediff/classify.hpp"
+#include "tools/pagediff/comparison_pass.hpp"
+#include "tools/pagediff/event_line.hpp"
+#include "tools/pagediff/scene.hpp"
+
+struct LogStory {
+  DiffKind kind;
+  int32_t mode;
+  const std::string& trace_path;
+  const EventLine& pagesim;
+  const EventLine& theirs;
+  const LogDifference& difference;
+  /// Rebuilt around the reference the difference is about: pagesim's, or
+  /// for an extra load or fault the earlier one their line names.
+  const Scene& scene;
+};
+
+/// Short lines of plain words, the most likely cause first.
+std::vector<std::string> explain_log(const LogStory& story);
+
+/// Where two lines with the same numbers first differ: "from column 7:
+/// pagesim has "Fault:", yours "fault:"".
+std::string word_difference(std::string_view ours, std::string_view theirs);
+
+/// "page 3 of process 1".
+std::string page_name(int64_t proc, int64_t page);
+
+/// "data.txt:4:3: " for a place in the trace.
+std::string trace_place(const std::string& trace_path, const TextPosition& position);
+
+/// "the read of record 5 (address 3000)".
+std::string reference_name(const Scene& scene, int which);
