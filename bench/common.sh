@@ -2,8 +2,8 @@
 # and programs run, and the cached traces themselves.
 
 # Prints the work folder: $PAGESIM_BENCH_DIR when set, else
-# /dev/shm/pagesim-bench when /dev/shm has more than NEEDED_KIB free (or the
-# folder is there already), else BUILD/work.
+# /dev/shm/pagesim-bench when /dev/shm has more than NEEDED_KIB free, else
+# BUILD/work.
 #   bench_work_dir NEEDED_KIB BUILD
 bench_work_dir() {
   if [ -n "${PAGESIM_BENCH_DIR:-}" ]; then
@@ -12,7 +12,7 @@ bench_work_dir() {
   fi
   local free_kib
   free_kib=$(df -Pk /dev/shm 2>/dev/null | awk 'NR == 2 { print $4 }')
-  if [ -d /dev/shm/pagesim-bench ] || { [ -n "$free_kib" ] && [ "$free_kib" -gt "$1" ]; }; then
+  if [ -n "$free_kib" ] && [ "$free_kib" -gt "$1" ]; then
     echo /dev/shm/pagesim-bench
   else
     echo "$2/work"
