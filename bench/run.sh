@@ -2,8 +2,9 @@
 # Throughput benchmark of pagesim on generated traces, side by side with the
 # same program written the plain way (bench/plain_stdio.cpp: fscanf per
 # record, fprintf per line):
-#   bench/run.sh [RUNS]     (default 3 runs per measurement; medians printed)
-# Builds Release into build-bench/, generates 1,000,000- and 10,000,000-record
+#   bench/run.sh [--pagesim PATH] [RUNS]   (default 3 runs each; medians printed)
+# Builds Release into build-bench/ (with --pagesim, all but pagesim: PATH is
+# measured instead, another build), generates 1,000,000- and 10,000,000-record
 # traces of each workload once (cached), and runs in a tmpfs folder when
 # /dev/shm has room. For each trace it first checks that both programs print
 # the same standard output and out.txt, then, after one warm-up run of each,
@@ -16,11 +17,24 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=bench/common.sh
 source "$root/bench/common.sh"
-runs=${1:-3}
+usage() { echo "usage: bench/run.sh [--pagesim PATH] [RUNS]"; }
 build="$root/build-bench"
+pagesim=""
+runs=3
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --pagesim) pagesim=$(realpath "${2:?$(usage)}"); shift 2 ;;
+    -h | --help) usage; exit 0 ;;
+    [1-9]*) runs=$1; shift ;;
+    *) usage >&2; exit 2 ;;
+  esac
+done
+targets=(tracegen bench_measure bench_plain_stdio)
+[ -n "$pagesim" ] || targets+=(pagesim)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAGESIM_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target pagesim tracegen bench_measure bench_plain_stdio >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
+pagesim=${pagesim:-$build/pagesim}
 
 # About 7 GB: six traces, and two copies of out.txt of uniform at 10M
 # records (1.7 GB each) for the comparison.
@@ -28,7 +42,7 @@ work=$(bench_work_dir 7000000 "$build")
 run="$work/run"
 mkdir -p "$run"
 trap 'rm -rf "$run"' EXIT
-echo "pagesim benchmark: $runs runs each, in $work ($(nproc) cores)"
+echo "pagesim benchmark: $pagesim, $runs runs each, in $work ($(nproc) cores)"
 
 printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s %7s %7s %7s\n' workload records wall_s \
   user_s sys_s Mrec/s data_MB/s out_MB/s rss_MiB cat_s plain_s x_wall x_user
@@ -37,7 +51,7 @@ for records in 1000000 10000000; do
     cp "$(bench_trace "$build/tracegen" "$work" "$workload" "$records")" "$run/data.txt"
     cd "$run"
     # The same bytes from both, or the comparison means nothing.
-    "$build/pagesim" < /dev/null > pagesim.stdout 2>/dev/null
+    "$pagesim" < /dev/null > pagesim.stdout 2>/dev/null
     mv out.txt pagesim.out.txt
     "$build/bench_plain_stdio" < /dev/null > plain.stdout 2>/dev/null
     if ! cmp -s pagesim.stdout plain.stdout || ! cmp -s pagesim.out.txt out.txt; then
@@ -50,7 +64,7 @@ for records in 1000000 10000000; do
       read -r wall user sys rss
       read -r plain_wall plain_user _ _
       read -r cat_wall _ _ _
-    } < <("$build/bench_measure" "$runs" "$build/pagesim" -- "$build/bench_plain_stdio" \
+    } < <("$build/bench_measure" "$runs" "$pagesim" -- "$build/bench_plain_stdio" \
       -- cat data.txt)
     data_bytes=$(stat -c %s data.txt)
     awk -v w="$workload" -v n="$records" -v wall="$wall" -v user="$user" -v sys="$sys" \
