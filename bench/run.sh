@@ -1,51 +1,79 @@
 #!/usr/bin/env bash
-# Throughput benchmark of pagesim on generated traces.
-#   bench/run.sh [RUNS]     (default 3 runs per measurement; medians printed)
-# Builds Release into build-bench/, generates 1,000,000- and 10,000,000-record
-# traces of each workload once (cached), and runs pagesim on each in a tmpfs
-# folder when /dev/shm has room. For each trace, after one warm-up run, it
-# prints the median wall, user and system seconds, records per second, MB/s of
-# data.txt and out.txt, peak RSS, and the floor: `cat data.txt > /dev/null` on
-# the same file.
+# Throughput benchmark of pagesim on generated traces, side by side with the
+# same program written the plain way (bench/plain_stdio.cpp: fscanf per
+# record, fprintf per line):
+#   bench/run.sh [--pagesim PATH] [RUNS]   (default 3 runs each; medians printed)
+# Builds Release into build-bench/ (with --pagesim, all but pagesim: PATH is
+# measured instead, another build), generates 1,000,000- and 10,000,000-record
+# traces of each workload once (cached), and runs in a tmpfs folder when
+# /dev/shm has room. For each trace it first checks that both programs print
+# the same standard output and out.txt, then, after one warm-up run of each,
+# runs pagesim, the plain program and the floor (`cat data.txt > /dev/null`)
+# RUNS times each, in turns. It prints pagesim's median wall, user and system
+# seconds, records per second, MB/s of data.txt and out.txt and peak RSS, the
+# floor's wall seconds, the plain program's wall seconds, and the ratios of
+# the plain program's median wall and user seconds to pagesim's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-runs=${1:-3}
+# shellcheck source=bench/common.sh
+source "$root/bench/common.sh"
+usage() { echo "usage: bench/run.sh [--pagesim PATH] [RUNS]"; }
 build="$root/build-bench"
+pagesim=""
+runs=3
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --pagesim) pagesim=$(realpath "${2:?$(usage)}"); shift 2 ;;
+    -h | --help) usage; exit 0 ;;
+    [1-9]*) runs=$1; shift ;;
+    *) usage >&2; exit 2 ;;
+  esac
+done
+targets=(tracegen bench_measure bench_plain_stdio)
+[ -n "$pagesim" ] || targets+=(pagesim)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAGESIM_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target pagesim tracegen bench_measure >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
+pagesim=${pagesim:-$build/pagesim}
 
-# About 5 GB: six traces, and out.txt of uniform at 10M records (1.7 GB).
-work=${PAGESIM_BENCH_DIR:-}
-if [ -z "$work" ]; then
-  free_kib=$(df -Pk /dev/shm 2>/dev/null | awk 'NR == 2 { print $4 }')
-  if [ -n "$free_kib" ] && [ "$free_kib" -gt 5000000 ]; then
-    work=/dev/shm/pagesim-bench
-  else
-    work="$build/work"
-  fi
-fi
-mkdir -p "$work/cache" "$work/run"
-echo "pagesim benchmark: $runs runs each, in $work ($(nproc) cores)"
+# About 7 GB: six traces, and two copies of out.txt of uniform at 10M
+# records (1.7 GB each) for the comparison.
+work=$(bench_work_dir 7000000 "$build")
+run="$work/run"
+mkdir -p "$run"
+trap 'rm -rf "$run"' EXIT
+echo "pagesim benchmark: $pagesim, $runs runs each, in $work ($(nproc) cores)"
 
-printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s\n' workload records wall_s user_s sys_s \
-  Mrec/s data_MB/s out_MB/s rss_MiB cat_s
+printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s %7s %7s %7s\n' workload records wall_s \
+  user_s sys_s Mrec/s data_MB/s out_MB/s rss_MiB cat_s plain_s x_wall x_user
 for records in 1000000 10000000; do
   for workload in local uniform mixed; do
-    trace="$work/cache/$workload-$records.txt"
-    [ -s "$trace" ] || "$build/tracegen" "$workload" "$records" > "$trace"
-    cp "$trace" "$work/run/data.txt"
-    cd "$work/run"
-    read -r wall user sys rss < <("$build/bench_measure" "$runs" "$build/pagesim")
-    read -r cat_wall _ _ _ < <("$build/bench_measure" "$runs" cat data.txt)
-    data_bytes=$(stat -c %s data.txt)
+    cp "$(bench_trace "$build/tracegen" "$work" "$workload" "$records")" "$run/data.txt"
+    cd "$run"
+    # The same bytes from both, or the comparison means nothing.
+    "$pagesim" < /dev/null > pagesim.stdout 2>/dev/null
+    mv out.txt pagesim.out.txt
+    "$build/bench_plain_stdio" < /dev/null > plain.stdout 2>/dev/null
+    if ! cmp -s pagesim.stdout plain.stdout || ! cmp -s pagesim.out.txt out.txt; then
+      echo "run.sh: pagesim and the plain program differ on $workload $records" >&2
+      exit 1
+    fi
     out_bytes=$(stat -c %s out.txt)
+    rm -f out.txt pagesim.out.txt
+    {
+      read -r wall user sys rss
+      read -r plain_wall plain_user _ _
+      read -r cat_wall _ _ _
+    } < <("$build/bench_measure" "$runs" "$pagesim" -- "$build/bench_plain_stdio" \
+      -- cat data.txt)
+    data_bytes=$(stat -c %s data.txt)
     awk -v w="$workload" -v n="$records" -v wall="$wall" -v user="$user" -v sys="$sys" \
-      -v rss="$rss" -v db="$data_bytes" -v ob="$out_bytes" -v cat_wall="$cat_wall" 'BEGIN {
-        printf "%-8s %9d %7.3f %7.3f %7.3f %8.2f %9.1f %9.1f %8.2f %7.3f\n", w, n, wall, user,
-          sys, n / wall / 1e6, db / wall / 1e6, ob / wall / 1e6, rss / 1024, cat_wall }'
+      -v rss="$rss" -v db="$data_bytes" -v ob="$out_bytes" -v cat_wall="$cat_wall" \
+      -v plain_wall="$plain_wall" -v plain_user="$plain_user" 'BEGIN {
+        printf "%-8s %9d %7.3f %7.3f %7.3f %8.2f %9.1f %9.1f %8.2f %7.3f %7.3f %7.2f %7.2f\n",
+          w, n, wall, user, sys, n / wall / 1e6, db / wall / 1e6, ob / wall / 1e6, rss / 1024,
+          cat_wall, plain_wall, plain_wall / wall, (user > 0 ? plain_user / user : 0) }'
     rm -f out.txt
     cd "$root"
   done
 done
-rm -rf "$work/run"

@@ -1,7 +1,8 @@
 // libFuzzer target: the trace scanner on any bytes. Scanning the input in
-// pieces of any size, through blocks of any size, must give the same records
-// and the same stop as scanning it in one piece; inside the 32-bit range and
-// without NUL bytes the records must also equal C's sscanf("%d %d %d").
+// pieces of any size, through blocks of any size, and scanning it with the
+// instructions every x86-64 has, must give the same records and the same
+// stop as scanning it in one piece; inside the 32-bit range and without NUL
+// bytes the records must also equal C's sscanf("%d %d %d").
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -63,6 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Outcome whole = scan(data, size, size + 1, kTraceBlockSize);
   const Outcome split = scan(data, size, piece, block);
   if (!(whole == split)) __builtin_trap();
+  scanner.limit_to_portable_instructions(true);
+  const Outcome portable = scan(data, size, size + 1, kTraceBlockSize);
+  scanner.limit_to_portable_instructions(false);
+  if (!(whole == portable)) __builtin_trap();
   if (whole.stop == ScanStop::kReadError) __builtin_trap();
   if (whole.stop_offset > size) __builtin_trap();
   if (whole.stop != ScanStop::kOutOfRange && std::memchr(data, 0, size) == nullptr) {

@@ -5,6 +5,12 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define PAGESIM_WINDOW_SCAN 1
+#endif
 
 namespace {
 
@@ -59,12 +65,17 @@ void TraceScanner::attach(int fd, size_t block_size) {
 }
 
 void TraceScanner::attach(ReadBlockFunction read_block, void* context, size_t block_size) {
+#if PAGESIM_WINDOW_SCAN
+  __builtin_cpu_init();
+  gather_ = !portable_only_ && __builtin_cpu_supports("ssse3");
+#endif
   read_block_ = read_block;
   context_ = context;
   block_size_ = block_size;
   buffer_[0] = '\0';
   position_ = end_ = buffer_;
   block_offset_ = 0;
+  end_block();
   input_ended_ = false;
   stop_reason_ = ScanStop::kNotStopped;
   stop_offset_ = 0;
@@ -72,10 +83,16 @@ void TraceScanner::attach(ReadBlockFunction read_block, void* context, size_t bl
   number_offset_ = 0;
 }
 
+void TraceScanner::end_block() {
+  window_end_ = buffer_;
+  window_bias_ = block_offset_ - reinterpret_cast<uintptr_t>(buffer_);
+}
+
 bool TraceScanner::refill() {
   block_offset_ = offset_of(end_);
   position_ = end_ = buffer_;
   buffer_[0] = '\0';
+  end_block();
   if (input_ended_) return false;
   ssize_t got = read_block_(context_, buffer_, block_size_);
   if (got <= 0) {
@@ -85,10 +102,12 @@ bool TraceScanner::refill() {
   }
   end_ = buffer_ + got;
   buffer_[got] = '\0';
+  if (got >= kWindowBytes) window_end_ = end_ - (kWindowBytes - 1);
   return true;
 }
 
 void TraceScanner::stop(ScanStop reason, uint64_t offset) {
+  window_end_ = buffer_;
   if (stop_reason_ != ScanStop::kNotStopped) return;  // a read error found first wins
   stop_reason_ = reason;
   stop_offset_ = offset;
@@ -169,7 +188,196 @@ bool TraceScanner::read_plain_record(int32_t fields[kRecordFields]) {
   return true;
 }
 
+#if PAGESIM_WINDOW_SCAN
+
+// The window fast path. A record is looked for in the sixteen bytes at the
+// reading position by the pattern of its digit bytes, and a trace's
+// records show few patterns: its numbers have a handful of lengths, and the
+// white space and signs between them are the same from record to record.
+// What a pattern says (where the numbers lie, which separator bytes it had,
+// which numbers were negative) is worked out on the first record that shows
+// it, and on later records one compare of the window with it proves that
+// they are alike.
+
+namespace {
+
+// Gives every number up to eight digits: its value fits any conversion below.
+constexpr int kMaxWindowDigits = 8;
+// Weights that multiply-add a number's two four-digit halves, as the two
+// 16-bit halves of a 32-bit lane: 10000 and 1, or both negated.
+constexpr uint32_t kHalvesWeights = 0x0001'2710;
+constexpr uint32_t kNegatedHalvesWeights = 0xFFFF'D8F0;
+
+// Bit i set when window byte i is a digit.
+[[gnu::always_inline]] inline uint32_t digit_mask_of(__m128i bytes) {
+  // Biased so that '0'..'9' become -128..-119, below every other byte.
+  const __m128i biased = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - '0')));
+  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(biased, _mm_set1_epi8(-128 + 10))));
+}
+
+[[gnu::always_inline]] inline uint32_t shape_set(uint32_t digit_mask, int set_bits) {
+  return (digit_mask * 0x9E37'79B1u) >> (32 - set_bits);
+}
+
+}  // namespace
+
+TraceScanner::RecordShape TraceScanner::shape_of(uint32_t digit_mask) {
+  RecordShape shape{};
+  shape.key = digit_mask + 1;
+  // Until separators are learned nothing matches: no window byte is 0xFF
+  // where the selection is 0.
+  std::memset(shape.separator_bytes, 0xFF, sizeof shape.separator_bytes);
+  uint32_t starts = digit_mask & ~(digit_mask << 1);
+  uint32_t ends = (digit_mask << 1) & ~digit_mask;  // the byte after each digit run
+  int start[kRecordFields], end[kRecordFields];
+  for (int field = 0; field < kRecordFields; ++field) {
+    if (starts == 0) return shape;
+    start[field] = std::countr_zero(starts);
+    end[field] = std::countr_zero(ends);
+    starts &= starts - 1;
+    ends &= ends - 1;
+    if (end[field] - start[field] > kMaxWindowDigits) return shape;
+  }
+  // The byte after the last digit must be in the window, or the number
+  // might go on past it.
+  if (end[2] >= kWindowBytes) return shape;
+  shape.end = static_cast<uint8_t>(end[2]);
+  std::memset(shape.gather, 0x80, sizeof shape.gather);  // a shuffle index of 0x80 gives 0
+  for (int field = 0; field < kRecordFields; ++field) {
+    const int digits = end[field] - start[field];
+    uint8_t* slot = &shape.gather[field / 2][(field % 2) * kMaxWindowDigits];
+    for (int k = kMaxWindowDigits - digits; k < kMaxWindowDigits; ++k)
+      slot[k] = static_cast<uint8_t>(end[field] - kMaxWindowDigits + k);
+    shape.start[field] = static_cast<uint8_t>(start[field]);
+    shape.shift[field] = static_cast<uint8_t>(64 - 8 * digits);
+  }
+  return shape;
+}
+
+bool TraceScanner::learn_window_record(int32_t fields[kRecordFields]) {
+  const char* window = position_;
+  uint32_t digits = 0;
+  for (int i = 0; i < kWindowBytes; ++i) digits |= uint32_t{is_digit(window[i])} << i;
+  RecordShape* set = shapes_[shape_set(digits, kShapeSetBits)];
+  // The shape learned last goes first; the one before it is kept second.
+  if (set[1].key == digits + 1) std::swap(set[0], set[1]);
+  if (set[0].key != digits + 1) {
+    set[1] = set[0];
+    set[0] = shape_of(digits);
+  }
+  RecordShape& shape = set[0];
+  if (shape.end == 0) return false;  // not three short numbers
+  // Every byte up to the last digit that is not a digit must be white space,
+  // or a minus sign right before a number.
+  uint8_t separators[kWindowBytes] = {};
+  for (int i = 0; i < shape.end; ++i) {
+    if (digits >> i & 1) continue;
+    const bool sign = window[i] == '-' && (digits >> (i + 1) & 1) != 0;
+    if (!sign && !is_space(window[i])) return false;
+    separators[i] = static_cast<uint8_t>(window[i]);
+  }
+  for (int i = 0; i < kWindowBytes; ++i) {
+    const bool selected = i < shape.end && (digits >> i & 1) == 0;
+    shape.separator_select[i] = selected ? 0xFF : 0;
+    shape.separator_bytes[i] = separators[i];
+  }
+  shape.negative = 0;
+  for (int field = 0; field < kRecordFields; ++field) {
+    const int start = shape.start[field];
+    const bool negative = start > 0 && window[start - 1] == '-';
+    shape.negative |= static_cast<uint8_t>(negative << field);
+    shape.halves_weights[field] = negative ? kNegatedHalvesWeights : kHalvesWeights;
+  }
+  shape.first_item = static_cast<uint8_t>(shape.start[0] - (shape.negative & 1));
+  // The window matches the shape now; should it not, the record is left to
+  // the paths after this one rather than learned again.
+  learning_ = true;
+  const bool read = gather_ ? read_gathered_record(fields) : read_window_record(fields);
+  learning_ = false;
+  return read;
+}
+
+// The shape of the window's record, or nullptr when the window does not
+// match a shape learned.
+[[gnu::always_inline]] inline const TraceScanner::RecordShape* TraceScanner::matching_shape(
+    const char* window) const {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window));
+  const uint32_t digits = digit_mask_of(bytes);
+  const RecordShape* shape = shapes_[shape_set(digits, kShapeSetBits)];
+  if (shape->key != digits + 1) ++shape;
+  const __m128i separators = _mm_and_si128(
+      bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(shape->separator_select)));
+  const __m128i same = _mm_cmpeq_epi8(
+      separators, _mm_load_si128(reinterpret_cast<const __m128i*>(shape->separator_bytes)));
+  if (shape->key != digits + 1 || _mm_movemask_epi8(same) != 0xFFFF) [[unlikely]]
+    return nullptr;
+  return shape;
+}
+
+// Moves past the record and stores its values.
+[[gnu::always_inline]] inline void TraceScanner::finish_window_record(
+    const RecordShape& shape, const char* window, const int32_t values[],
+    int32_t fields[kRecordFields]) {
+  position_ = window + shape.end;
+  record_offset_ = reinterpret_cast<uintptr_t>(window) + window_bias_ + shape.first_item;
+  for (int field = 0; field < kRecordFields; ++field) fields[field] = values[field];
+}
+
+// Converts each number with three multiplications of a word.
+bool TraceScanner::read_window_record(int32_t fields[kRecordFields]) {
+  const char* window = position_;
+  const RecordShape* shape = matching_shape(window);
+  if (shape == nullptr) [[unlikely]]
+    return !learning_ && learn_window_record(fields);
+  int32_t values[kRecordFields];
+  for (int field = 0; field < kRecordFields; ++field) {
+    const uint64_t digits = load_eight(window + shape->start[field]) ^ 0x3030303030303030;
+    values[field] = static_cast<int32_t>(digit_value(digits << shape->shift[field]));
+  }
+  if (shape->negative != 0) [[unlikely]] {
+    for (int field = 0; field < kRecordFields; ++field)
+      if (shape->negative >> field & 1) values[field] = -values[field];
+  }
+  finish_window_record(*shape, window, values, fields);
+  return true;
+}
+
+// Gathers each number's digits into eight bytes of their own, two numbers to
+// a shuffle, then converts all three at once by multiply-adds: digit pairs,
+// quadruples, then the two halves with their sign.
+__attribute__((target("ssse3"))) bool TraceScanner::read_gathered_record(
+    int32_t fields[kRecordFields]) {
+  const char* window = position_;
+  const RecordShape* shape = matching_shape(window);
+  if (shape == nullptr) [[unlikely]]
+    return !learning_ && learn_window_record(fields);
+  const __m128i digits =
+      _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window)), _mm_set1_epi8('0'));
+  const auto* gather = reinterpret_cast<const __m128i*>(shape->gather);
+  const __m128i pair_weights = _mm_set1_epi16(0x010A);      // 10, 1
+  const __m128i quad_weights = _mm_set1_epi32(0x00010064);  // 100, 1
+  __m128i first_two = _mm_shuffle_epi8(digits, _mm_load_si128(gather));
+  __m128i third = _mm_shuffle_epi8(digits, _mm_load_si128(gather + 1));
+  first_two = _mm_madd_epi16(_mm_maddubs_epi16(first_two, pair_weights), quad_weights);
+  third = _mm_madd_epi16(_mm_maddubs_epi16(third, pair_weights), quad_weights);
+  alignas(16) int32_t values[4];
+  _mm_store_si128(
+      reinterpret_cast<__m128i*>(values),
+      _mm_madd_epi16(_mm_packs_epi32(first_two, third),
+                     _mm_load_si128(reinterpret_cast<const __m128i*>(shape->halves_weights))));
+  finish_window_record(*shape, window, values, fields);
+  return true;
+}
+
+#endif  // PAGESIM_WINDOW_SCAN
+
 int TraceScanner::read_record(int32_t fields[kRecordFields]) {
+#if PAGESIM_WINDOW_SCAN
+  // No window fits once reading has stopped.
+  if (position_ < window_end_ &&
+      (gather_ ? read_gathered_record(fields) : read_window_record(fields)))
+    return kRecordFields;
+#endif
   if (stop_reason_ != ScanStop::kNotStopped) return 0;
   if (read_plain_record(fields)) return kRecordFields;
   int converted = 0;

@@ -13,6 +13,8 @@
 inline constexpr size_t kTraceBlockSize = 1 << 20;
 /// Numbers per record: process, first address, second address.
 inline constexpr int kRecordFields = 3;
+/// Bytes the record fast path looks at in one go.
+inline constexpr int kWindowBytes = 16;
 
 /// Why reading ended.
 enum class ScanStop {
@@ -34,6 +36,10 @@ class TraceScanner {
   void attach(int fd, size_t block_size = kTraceBlockSize);
   /// Reads through `read_block` instead of a descriptor (tests, fuzzing).
   void attach(ReadBlockFunction read_block, void* context, size_t block_size);
+  /// With `portable` set, scans with the instructions every x86-64 has even
+  /// where the processor has more, as on one that has not (tests compare the
+  /// two). Takes effect at the next attach().
+  void limit_to_portable_instructions(bool portable) { portable_only_ = portable; }
 
   /// Reads the next record into `fields`. Returns how many numbers converted,
   /// 0..3; the fields that did not convert keep their values. After a return
@@ -48,10 +54,32 @@ class TraceScanner {
   uint64_t record_offset() const { return record_offset_; }
 
  private:
+  /// A pattern of digit bytes in a window of input: where the record's
+  /// numbers lie, and the separators and signs of the last record learned.
+  struct RecordShape {
+    alignas(16) uint8_t gather[2][16];  ///< shuffles: each number right-aligned in 8 bytes
+    alignas(16) uint8_t separator_select[kWindowBytes];  ///< 0xFF at each separator byte
+    alignas(16) uint8_t separator_bytes[kWindowBytes];   ///< the separators, 0 elsewhere
+    alignas(16) uint32_t halves_weights[4];  ///< per number: 10000, 1, negated if negative
+    uint32_t key;                            ///< the digit mask + 1; 0 in an unused slot
+    uint8_t end;         ///< the byte after the third number; 0: no record of this pattern
+    uint8_t first_item;  ///< where the first number starts, its sign included
+    uint8_t negative;    ///< bit per number
+    uint8_t start[kRecordFields];  ///< where each number's digits start
+    uint8_t shift[kRecordFields];  ///< 64 - 8 * digits of each number
+  };
+  static RecordShape shape_of(uint32_t digit_mask);
+  bool learn_window_record(int32_t fields[kRecordFields]);
+  const RecordShape* matching_shape(const char* window) const;
+  void finish_window_record(const RecordShape& shape, const char* window, const int32_t values[],
+                            int32_t fields[kRecordFields]);
+  bool read_window_record(int32_t fields[kRecordFields]);
+  bool read_gathered_record(int32_t fields[kRecordFields]);
   bool read_plain_record(int32_t fields[kRecordFields]);
   bool scan_number(int32_t* value);
   bool skip_space();
   bool refill();
+  void end_block();
   void stop(ScanStop reason, uint64_t offset);
   uint64_t offset_of(const char* position) const {
     return block_offset_ + static_cast<uint64_t>(position - buffer_);
@@ -67,10 +95,21 @@ class TraceScanner {
   char buffer_[kTraceBlockSize + 16] = {};
   const char* position_ = buffer_;
   const char* end_ = buffer_;
+  /// Positions below it have kWindowBytes of data from them; buffer_ when
+  /// none has, or reading has stopped.
+  const char* window_end_ = buffer_;
+  /// Added to a position's address: its offset in the input.
+  uint64_t window_bias_ = 0;
   uint64_t block_offset_ = 0;
   bool input_ended_ = false;
   ScanStop stop_reason_ = ScanStop::kNotStopped;
   uint64_t stop_offset_ = 0;
   uint64_t record_offset_ = 0;
   uint64_t number_offset_ = 0;  ///< of the last number scan_number converted
+  bool portable_only_ = false;
+  bool gather_ = false;    ///< the processor has SSSE3's byte shuffles
+  bool learning_ = false;  ///< a record's shape has just been learned
+  static constexpr int kShapeSetBits = 8;
+  /// Shapes met so far, two to a set chosen by a hash of their digit mask.
+  RecordShape shapes_[1 << kShapeSetBits][2] = {};
 };
