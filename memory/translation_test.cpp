@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
+#include "memory/event_lines.hpp"
 #include "memory/fresh_state_test.hpp"
 #include "memory/tables.hpp"
 
@@ -168,6 +172,34 @@ TEST_F(Translation, ProcessMinusOneOnPageMinusOneEndsWithTheInconsistencyReport)
   EXPECT_EXIT(reference_pair(-1, -1024, -2047), ::testing::ExitedWithCode(kExitFailure),
               "Error, inconsistent data at line 1\n"
               "TLB entry 0 PP 0 LA -1, but page 0 has LA -1\n");
+}
+
+TEST(EventLines, TabledAndGeneralTextMatchPrintf) {
+  std::string expected, written;
+  for (int64_t record : {int64_t{1}, int64_t{99}, int64_t{100}, int64_t{4294967296}}) {
+    for (int32_t proc : {-1, 0, 7, 9, 10, -2147483647 - 1}) {
+      for (int32_t page : {-1, 0, 9, 10, 63, 64, 2097151}) {
+        for (int32_t frame = 0; frame < kFrames; ++frame) {
+          const int entry = frame % kTlbEntries;
+          char text[256];
+          snprintf(text, sizeof text,
+                   "Page Fault: line %lld proc %d LP %d PP %d\n"
+                   "TLB: line %lld Entry %d proc %d LP %d PP %d\n"
+                   "Page Fault: line %lld proc %d LP %d PP %d hand %d\n",
+                   static_cast<long long>(record), proc, page, frame,
+                   static_cast<long long>(record), entry, proc, page, frame,
+                   static_cast<long long>(record), proc, page, frame, entry);
+          expected += text;
+          OutputBuffer& out = sim.event_log;
+          out.attach(-1, false);
+          write_fault_and_tlb_lines(out, record, entry, proc, page, frame);
+          write_page_fault_line(out, record, proc, page, frame, entry);
+          written += out.pending();
+        }
+      }
+    }
+  }
+  EXPECT_EQ(written, expected);
 }
 
 }  // namespace
