@@ -57,6 +57,9 @@ struct MachineState {
   int32_t replacement_mode;
   uint32_t free_frame_mask;
   uint8_t resident_count[kResidentSlots];
+  uint32_t ref_mask;
+  uint32_t dirty_mask;
+  uint8_t tlb_entry_of[kResidentSlots];
 };
 
 /// A copy of the machine as it stands.

@@ -44,6 +44,43 @@ bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
       snprintf(text, text_size, "free-frame mask disagrees with frame %d", f);
       return false;
     }
+    if ((frame.ref != 0) != ((sim.ref_mask >> f & 1) != 0) ||
+        (frame.dirty != 0) != ((sim.dirty_mask >> f & 1) != 0)) {
+      snprintf(text, text_size, "ref or dirty mask disagrees with frame %d", f);
+      return false;
+    }
+  }
+  if ((sim.free_frame_mask | sim.ref_mask | sim.dirty_mask) & ~kAllFramesFree) {
+    snprintf(text, text_size, "a frame mask has a bit beyond the frames");
+    return false;
+  }
+  // The TLB index names, for each indexed page, the entry that has it: so
+  // no two entries have one indexed page, and an entry it names maps to a
+  // frame (released, reset and shot-down entries have page or process -1).
+  for (int i = 0; i < kTlbEntries; ++i) {
+    const TlbEntry& entry = sim.tlb[i];
+    if (!is_indexed_page(entry.proc, entry.logical_page)) continue;
+    const int indexed = sim.tlb_entry_of[indexed_slot(entry.proc, entry.logical_page)];
+    if (indexed != i + 1) {
+      snprintf(text, text_size, "TLB index names entry %d for process %d page %d, held by entry %d",
+               indexed - 1, entry.proc, entry.logical_page, i);
+      return false;
+    }
+    if (entry.physical_page < 0 || entry.physical_page >= kFrames) {
+      snprintf(text, text_size, "indexed TLB entry %d maps to frame %d", i, entry.physical_page);
+      return false;
+    }
+  }
+  for (int slot = 0; slot < kResidentSlots; ++slot) {
+    const int indexed = sim.tlb_entry_of[slot];
+    if (indexed == 0) continue;
+    const TlbEntry* named = indexed <= kTlbEntries ? &sim.tlb[indexed - 1] : nullptr;
+    if (named == nullptr || !is_indexed_page(named->proc, named->logical_page) ||
+        indexed_slot(named->proc, named->logical_page) != static_cast<uint32_t>(slot)) {
+      snprintf(text, text_size, "TLB index of slot %d names entry %d, which has another page", slot,
+               indexed - 1);
+      return false;
+    }
   }
   uint8_t counted[kResidentSlots] = {};
   for (const Frame& frame : sim.frames)

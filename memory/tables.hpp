@@ -43,6 +43,15 @@ struct SimState {
   /// Frames in use, counted by resident_slot() of the page they hold: a
   /// count of 0 lets a TLB miss skip the frame search. Kept with the mask.
   uint8_t resident_count[kResidentSlots];
+  /// Bit f is frames[f].ref, and of dirty_mask frames[f].dirty: the
+  /// replacement scan reads all frames' bits at once. Kept wherever a bit
+  /// changes (reset_tables, the references, the scan).
+  uint32_t ref_mask;
+  uint32_t dirty_mask;
+  /// For each indexed page (at indexed_slot()), 1 + the TLB entry whose
+  /// process and page it is, or 0 when no entry has them: a TLB hit without
+  /// a search. Kept by reset_tables, release_process and the TLB loads.
+  uint8_t tlb_entry_of[kResidentSlots];
   TraceScanner trace_file;  ///< data.txt
   OutputBuffer event_log;   ///< out.txt
   OutputBuffer console;     ///< standard output
@@ -56,6 +65,13 @@ extern SimState sim;
 inline uint32_t resident_slot(int32_t proc, int32_t page) {
   return (static_cast<uint32_t>(page) & (kPagesPerProcess - 1)) | (static_cast<uint32_t>(proc) & 7)
                                                                       << 6;
+}
+
+/// Whether (proc, page) is one the TLB index covers: processes 0..7 and
+/// pages in range, for which resident_slot() is one slot per page.
+inline bool is_indexed_page(int32_t proc, int32_t page) {
+  static_assert(kPagesPerProcess == 64 && kResidentSlots == 8 * 64);
+  return (static_cast<uint32_t>(proc) | static_cast<uint32_t>(page) >> 3) < 8;
 }
 
 /// All frames free.
@@ -72,9 +88,14 @@ void release_process(int32_t proc);
 /// TLB line (echoed on the console inside the display window).
 /// REQUIRES: frame in 0..kFrames-1 holds that page of that process.
 void load_tlb(int32_t proc, int32_t page, int32_t frame);
+/// load_tlb without the TLB line: returns the entry taken, for a caller that
+/// logs the line itself. REQUIRES: as load_tlb.
+inline int install_tlb_entry(int32_t proc, int32_t page, int32_t frame);
 /// Empties the first TLB entry that maps (proc, page), if any; its page and
 /// frame stay, its process becomes -1.
 void shoot_down_tlb(int32_t proc, int32_t page);
+/// Empties TLB entry `index` as shoot_down_tlb does.
+inline void shoot_down_entry(int index);
 
 /// Whether the current record lies in the breakpoint display's window.
 inline bool in_display_window() {
@@ -88,3 +109,51 @@ inline bool in_display_window() {
 /// Writes out both output streams and ends the process: with `exit_status`,
 /// or with kExitFailure after reporting a stream that could not be written.
 [[noreturn]] void end_run(int exit_status);
+
+/// Where an indexed page is in tlb_entry_of and resident_count.
+/// REQUIRES: is_indexed_page(proc, page).
+inline uint32_t indexed_slot(int32_t proc, int32_t page) {
+  return static_cast<uint32_t>(proc) << 6 | static_cast<uint32_t>(page);
+}
+
+/// Takes TLB entry `index` out of the index when it is the one indexed for
+/// its page; the entry's process or page is about to change.
+inline void unindex_tlb_entry(int index) {
+  const TlbEntry& entry = sim.tlb[index];
+  if (!is_indexed_page(entry.proc, entry.logical_page)) return;
+  uint8_t& indexed = sim.tlb_entry_of[indexed_slot(entry.proc, entry.logical_page)];
+  if (indexed == index + 1) indexed = 0;
+}
+
+/// The TLB entry a load takes: the first empty one (lowest index), else the
+/// least recently used.
+inline int entry_to_load() {
+  // Every empty entry carries the stamp -1, below any clock value, so the
+  // first entry with the smallest stamp is exactly that choice. With the
+  // index in the low three bits, the smallest stamp * 8 + index is that
+  // first entry, found by a tree of minimums without a branch. Stamps count
+  // references, so they stay far below the 2^60 that would overflow.
+  static_assert((kTlbEntries & (kTlbEntries - 1)) == 0);
+  int64_t key[kTlbEntries];
+  for (int i = 0; i < kTlbEntries; ++i) key[i] = sim.tlb[i].last_use * kTlbEntries + i;
+  for (int width = kTlbEntries / 2; width > 0; width /= 2)
+    for (int i = 0; i < width; ++i) key[i] = key[i + width] < key[i] ? key[i + width] : key[i];
+  return static_cast<int>(key[0] & (kTlbEntries - 1));
+}
+
+inline int install_tlb_entry(int32_t proc, int32_t page, int32_t frame) {
+  const int taken = entry_to_load();
+  unindex_tlb_entry(taken);
+  sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
+  if (is_indexed_page(proc, page))
+    sim.tlb_entry_of[indexed_slot(proc, page)] = static_cast<uint8_t>(taken + 1);
+  return taken;
+}
+
+inline void shoot_down_entry(int index) {
+  // Page and frame stay behind: the display shows such an entry as
+  // belonging to process -1.
+  unindex_tlb_entry(index);
+  sim.tlb[index].last_use = kEmpty;
+  sim.tlb[index].proc = kEmpty;
+}

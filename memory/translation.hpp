@@ -4,13 +4,54 @@
 
 #include <cstdint>
 
+#include "memory/tables.hpp"
+
 /// Performs one reference of `proc` to byte `address` (is_write 0: read,
 /// 1: write). Ends the run on an inconsistent TLB entry.
-void translate(int32_t proc, int32_t address, int32_t is_write);
+inline void translate(int32_t proc, int32_t address, int32_t is_write);
 /// The TLB-miss path: finds the frame of the page, or faults it in.
 void search_frame_table(int32_t proc, int32_t address, int32_t is_write);
 /// The page-fault path: loads the page into the lowest free frame, or evicts.
 void service_page_fault(int32_t proc, int32_t address, int32_t is_write);
-/// Picks the frame to evict by replacement_mode, starting at clock_hand.
-/// REQUIRES: no frame is free. Clears ref bits of the frames it passes.
+/// Picks the frame to evict by replacement_mode, starting at clock_hand,
+/// from the frames' ref and dirty bits as they stand (the masks are taken
+/// from them first). REQUIRES: no frame is free. Clears ref bits of the
+/// frames it passes.
 int32_t choose_victim();
+
+/// The TLB miss of an indexed page (see translate). REQUIRES: the reference
+/// clock counts the reference; no TLB entry has the page.
+void translate_missed_indexed_page(int32_t proc, int32_t page, int32_t is_write);
+/// The rest of translate: the TLB searched entry by entry, as the tables
+/// define the lookup. REQUIRES: the reference clock counts the reference.
+void translate_by_search(int32_t proc, int32_t page, int32_t is_write);
+
+inline void translate(int32_t proc, int32_t address, int32_t is_write) {
+  ++sim.reference_clock;
+  const int32_t page = address / kPageSize;  // truncates toward zero: -1 gives page 0
+  if (is_indexed_page(proc, page)) [[likely]] {
+    // The index names the one entry that has this page, if any: the first
+    // match of the search. The entry is used only while its frame holds the
+    // page; a frame that holds an indexed page is not free.
+    const int indexed = sim.tlb_entry_of[static_cast<uint32_t>(proc) << 6 | page];
+    if (indexed == 0) {
+      translate_missed_indexed_page(proc, page, is_write);
+      return;
+    }
+    TlbEntry& entry = sim.tlb[indexed - 1];
+    const int32_t f = entry.physical_page;
+    Frame& frame = sim.frames[f];
+    if (frame.logical_page == page && frame.proc == proc) [[likely]] {
+      entry.last_use = sim.reference_clock;
+      frame.ref = 1;
+      const uint32_t bit = uint32_t{1} << f;
+      sim.ref_mask |= bit;
+      if (is_write) {
+        frame.dirty = 1;
+        sim.dirty_mask |= bit;
+      }
+      return;
+    }
+  }
+  translate_by_search(proc, page, is_write);
+}
