@@ -60,6 +60,7 @@ struct MachineState {
   uint32_t ref_mask;
   uint32_t dirty_mask;
   uint8_t tlb_entry_of[kResidentSlots];
+  TlbOrder tlb_order;
 };
 
 /// A copy of the machine as it stands.

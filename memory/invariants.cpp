@@ -71,6 +71,37 @@ bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
       return false;
     }
   }
+  // The TLB order holds every entry once, by place stamp and then index;
+  // the empty entries are those in its mask, and no other entry's stamp is
+  // below its place's (hits and loads only raise stamps).
+  const TlbOrder& order = sim.tlb_order;
+  uint32_t placed = 0;
+  for (int place = 0; place < kTlbEntries; ++place)
+    placed |= uint32_t{1} << tlb_order::entry_at(order.entries, place);
+  if (placed != (uint32_t{1} << kTlbEntries) - 1) {
+    snprintf(text, text_size, "TLB order %08x does not hold every entry once", order.entries);
+    return false;
+  }
+  for (int place = 0; place < kTlbEntries; ++place) {
+    const int entry = tlb_order::entry_at(order.entries, place);
+    if (place > 0 && !tlb_order::goes_before(order, tlb_order::entry_at(order.entries, place - 1),
+                                             order.place_stamp[entry], entry)) {
+      snprintf(text, text_size, "TLB order %08x is out of order at place %d", order.entries, place);
+      return false;
+    }
+    const int64_t stamp = sim.tlb[entry].last_use;
+    if ((stamp < 0) != ((order.empty >> entry & 1) != 0) ||
+        (stamp >= 0 && stamp < order.place_stamp[entry])) {
+      snprintf(text, text_size, "TLB entry %d has stamp %" PRId64 ", place stamp %" PRId64 "%s",
+               entry, stamp, order.place_stamp[entry],
+               order.empty >> entry & 1 ? " and is marked empty" : "");
+      return false;
+    }
+  }
+  if (order.empty >> kTlbEntries != 0) {
+    snprintf(text, text_size, "TLB order marks entries beyond the TLB empty");
+    return false;
+  }
   for (int slot = 0; slot < kResidentSlots; ++slot) {
     const int indexed = sim.tlb_entry_of[slot];
     if (indexed == 0) continue;

@@ -131,6 +131,14 @@ TEST_F(Invariants, StaleDerivedStateIsCaught) {
       {[] { sim.tlb_entry_of[indexed_slot(3, 9)] = 1; },
        "TLB index of slot 201 names entry 0, which has another page"},
       {[] { sim.tlb[0].physical_page = kFrames; }, "indexed TLB entry 0 maps to frame 20"},
+      {[] { sim.tlb_order.entries = 0x76543211; },
+       "TLB order 76543211 does not hold every entry once"},
+      {[] { sim.tlb_order.entries = 0x07654312; }, "TLB order 07654312 is out of order at place 1"},
+      {[] { sim.tlb_order.place_stamp[0] = 2; }, "TLB entry 0 has stamp 1, place stamp 2"},
+      {[] { sim.tlb_order.empty |= 1; },
+       "TLB entry 0 has stamp 1, place stamp -1 and is marked empty"},
+      {[] { sim.tlb_order.empty |= 1 << kTlbEntries; },
+       "TLB order marks entries beyond the TLB empty"},
   };
   for (const auto& c : cases) {
     SetUp();

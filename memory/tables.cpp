@@ -13,6 +13,7 @@ void reset_tables() {
     entry.last_use = kEmpty;
   }
   for (Frame& frame : sim.frames) frame = Frame{0, 0, 1, kEmpty, kEmpty};
+  reset_tlb_order(sim.tlb_order);
   sim.free_frame_mask = kAllFramesFree;
   sim.ref_mask = sim.dirty_mask = 0;
   for (uint8_t& count : sim.resident_count) count = 0;
@@ -28,6 +29,7 @@ void release_process(int32_t proc) {
     entry.last_use = kEmpty;
     entry.physical_page = kEmpty;
     entry.logical_page = kEmpty;
+    mark_tlb_entry_empty(sim.tlb_order, i);
   }
   // ref and dirty stay: the next load of the frame overwrites them.
   for (int f = 0; f < kFrames; ++f) {

@@ -8,6 +8,7 @@
 #include "io/output_buffer.hpp"
 #include "io/trace_scanner.hpp"
 #include "memory/constants.hpp"
+#include "memory/tlb_order.hpp"
 
 /// One TLB slot. Empty for loading when last_use < 0.
 struct TlbEntry {
@@ -52,6 +53,10 @@ struct SimState {
   /// process and page it is, or 0 when no entry has them: a TLB hit without
   /// a search. Kept by reset_tables, release_process and the TLB loads.
   uint8_t tlb_entry_of[kResidentSlots];
+  /// The order in which loads take TLB entries. Kept by reset_tables,
+  /// release_process and the TLB loads and shoot-downs; a hit only raises a
+  /// stamp, which the order allows.
+  TlbOrder tlb_order;
   TraceScanner trace_file;  ///< data.txt
   OutputBuffer event_log;   ///< out.txt
   OutputBuffer console;     ///< standard output
@@ -125,24 +130,10 @@ inline void unindex_tlb_entry(int index) {
   if (indexed == index + 1) indexed = 0;
 }
 
-/// The TLB entry a load takes: the first empty one (lowest index), else the
-/// least recently used.
-inline int entry_to_load() {
-  // Every empty entry carries the stamp -1, below any clock value, so the
-  // first entry with the smallest stamp is exactly that choice. With the
-  // index in the low three bits, the smallest stamp * 8 + index is that
-  // first entry, found by a tree of minimums without a branch. Stamps count
-  // references, so they stay far below the 2^60 that would overflow.
-  static_assert((kTlbEntries & (kTlbEntries - 1)) == 0);
-  int64_t key[kTlbEntries];
-  for (int i = 0; i < kTlbEntries; ++i) key[i] = sim.tlb[i].last_use * kTlbEntries + i;
-  for (int width = kTlbEntries / 2; width > 0; width /= 2)
-    for (int i = 0; i < width; ++i) key[i] = key[i + width] < key[i] ? key[i + width] : key[i];
-  return static_cast<int>(key[0] & (kTlbEntries - 1));
-}
-
 inline int install_tlb_entry(int32_t proc, int32_t page, int32_t frame) {
-  const int taken = entry_to_load();
+  // Empty entries first, lowest index first; else true LRU.
+  const int taken = take_entry_to_load(sim.tlb_order, sim.reference_clock,
+                                       [](int i) { return sim.tlb[i].last_use; });
   unindex_tlb_entry(taken);
   sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
   if (is_indexed_page(proc, page))
@@ -156,4 +147,5 @@ inline void shoot_down_entry(int index) {
   unindex_tlb_entry(index);
   sim.tlb[index].last_use = kEmpty;
   sim.tlb[index].proc = kEmpty;
+  mark_tlb_entry_empty(sim.tlb_order, index);
 }

@@ -128,6 +128,7 @@ template <int32_t kIsWrite, bool kIndexed>
         sim.tlb_entry_of[slot] = 0;
         sim.tlb[indexed - 1].last_use = kEmpty;
         sim.tlb[indexed - 1].proc = kEmpty;
+        mark_tlb_entry_empty(sim.tlb_order, indexed - 1);
       }
     } else {
       --sim.resident_count[resident_slot(victim_proc, victim_page)];
