@@ -57,11 +57,11 @@ class CachedNumberText {
 
   /// Makes text() the decimal text of `value`.
   void set(int64_t value) {
-    if (value == value_ && length_ != 0) return;
-    // Counting up from a number that does not end in 9 changes its last
-    // digit only; anything else is formatted afresh.
-    if (value == value_ + 1 && value_ >= 0 && length_ != 0 && text_[length_ - 1] != '9') {
-      ++text_[length_ - 1];
+    if (value == value_) return;
+    if (value == value_ + 1 && last_digit_counts_up_) {
+      char& last = text_[length_ - 1];
+      ++last;
+      last_digit_counts_up_ = last != '9';
     } else {
       set_anew(value);
     }
@@ -83,21 +83,27 @@ class CachedNumberText {
   [[gnu::noinline]] void set_anew(int64_t value) {
     // Counting up across a 9 carries as far as the 9s go; a number that
     // grows a digit ("99" to "100"), or a jump, is formatted in full.
-    if (value == value_ + 1 && value_ >= 0 && length_ != 0) {
+    bool carried = false;
+    if (value == value_ + 1 && value_ >= 0) {
       for (size_t i = length_; i-- > 0;) {
         if (text_[i] != '9') {
           ++text_[i];
-          return;
+          carried = true;
+          break;
         }
         text_[i] = '0';
       }
     }
-    length_ = static_cast<size_t>(append_int(text_, value) - text_);
+    if (!carried) length_ = static_cast<size_t>(append_int(text_, value) - text_);
+    last_digit_counts_up_ = value >= 0 && text_[length_ - 1] != '9';
   }
 
+  // The text of value_; counting up by one changes only its last digit when
+  // last_digit_counts_up_ (it is not negative and does not end in 9).
   int64_t value_ = 0;
-  size_t length_ = 0;
-  char text_[kTextSize];
+  size_t length_ = 1;
+  bool last_digit_counts_up_ = true;
+  char text_[kTextSize] = {'0'};
 };
 
 class OutputBuffer {

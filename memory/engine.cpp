@@ -44,6 +44,7 @@ MachineState save_machine() {
   state.ref_mask = sim.ref_mask;
   state.dirty_mask = sim.dirty_mask;
   std::memcpy(state.tlb_entry_of, sim.tlb_entry_of, sizeof state.tlb_entry_of);
+  std::memcpy(state.tlb_index_slot, sim.tlb_index_slot, sizeof state.tlb_index_slot);
   state.tlb_order = sim.tlb_order;
   return state;
 }
@@ -63,5 +64,6 @@ void restore_machine(const MachineState& state) {
   sim.ref_mask = state.ref_mask;
   sim.dirty_mask = state.dirty_mask;
   std::memcpy(sim.tlb_entry_of, state.tlb_entry_of, sizeof state.tlb_entry_of);
+  std::memcpy(sim.tlb_index_slot, state.tlb_index_slot, sizeof state.tlb_index_slot);
   sim.tlb_order = state.tlb_order;
 }

@@ -59,7 +59,8 @@ struct MachineState {
   uint8_t resident_count[kResidentSlots];
   uint32_t ref_mask;
   uint32_t dirty_mask;
-  uint8_t tlb_entry_of[kResidentSlots];
+  uint8_t tlb_entry_of[kResidentSlots + 1];
+  uint16_t tlb_index_slot[kTlbEntries];
   TlbOrder tlb_order;
 };
 

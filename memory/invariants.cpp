@@ -59,8 +59,21 @@ bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
   // frame (released, reset and shot-down entries have page or process -1).
   for (int i = 0; i < kTlbEntries; ++i) {
     const TlbEntry& entry = sim.tlb[i];
-    if (!is_indexed_page(entry.proc, entry.logical_page)) continue;
-    const int indexed = sim.tlb_entry_of[indexed_slot(entry.proc, entry.logical_page)];
+    if (!is_indexed_page(entry.proc, entry.logical_page)) {
+      if (sim.tlb_index_slot[i] != kResidentSlots) {
+        snprintf(text, text_size, "TLB entry %d of a page not indexed has index slot %d", i,
+                 sim.tlb_index_slot[i]);
+        return false;
+      }
+      continue;
+    }
+    const uint32_t slot = indexed_slot(entry.proc, entry.logical_page);
+    if (sim.tlb_index_slot[i] != slot) {
+      snprintf(text, text_size, "TLB entry %d has index slot %d, its page slot %u", i,
+               sim.tlb_index_slot[i], slot);
+      return false;
+    }
+    const int indexed = sim.tlb_entry_of[slot];
     if (indexed != i + 1) {
       snprintf(text, text_size, "TLB index names entry %d for process %d page %d, held by entry %d",
                indexed - 1, entry.proc, entry.logical_page, i);

@@ -131,6 +131,8 @@ TEST_F(Invariants, StaleDerivedStateIsCaught) {
       {[] { sim.tlb_entry_of[indexed_slot(3, 9)] = 1; },
        "TLB index of slot 201 names entry 0, which has another page"},
       {[] { sim.tlb[0].physical_page = kFrames; }, "indexed TLB entry 0 maps to frame 20"},
+      {[] { sim.tlb_index_slot[0] = 7; }, "TLB entry 0 has index slot 7, its page slot 197"},
+      {[] { sim.tlb_index_slot[1] = 7; }, "TLB entry 1 of a page not indexed has index slot 7"},
       {[] { sim.tlb_order.entries = 0x76543211; },
        "TLB order 76543211 does not hold every entry once"},
       {[] { sim.tlb_order.entries = 0x07654312; }, "TLB order 07654312 is out of order at place 1"},

@@ -19,6 +19,7 @@ void reset_tables() {
   for (uint8_t& count : sim.resident_count) count = 0;
   // Every entry now has page -1, which is not indexed.
   for (uint8_t& entry : sim.tlb_entry_of) entry = 0;
+  for (uint16_t& slot : sim.tlb_index_slot) slot = kResidentSlots;
 }
 
 void release_process(int32_t proc) {

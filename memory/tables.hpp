@@ -51,8 +51,13 @@ struct SimState {
   uint32_t dirty_mask;
   /// For each indexed page (at indexed_slot()), 1 + the TLB entry whose
   /// process and page it is, or 0 when no entry has them: a TLB hit without
-  /// a search. Kept by reset_tables, release_process and the TLB loads.
-  uint8_t tlb_entry_of[kResidentSlots];
+  /// a search. Kept by reset_tables, release_process and the TLB loads. The
+  /// byte after the slots takes the writes for pages not indexed.
+  uint8_t tlb_entry_of[kResidentSlots + 1];
+  /// For each TLB entry, the slot of tlb_entry_of that names it, or
+  /// kResidentSlots when its page is not indexed: an entry leaves the index
+  /// without its page being looked at. Kept with tlb_entry_of.
+  uint16_t tlb_index_slot[kTlbEntries];
   /// The order in which loads take TLB entries. Kept by reset_tables,
   /// release_process and the TLB loads and shoot-downs; a hit only raises a
   /// stamp, which the order allows.
@@ -121,13 +126,11 @@ inline uint32_t indexed_slot(int32_t proc, int32_t page) {
   return static_cast<uint32_t>(proc) << 6 | static_cast<uint32_t>(page);
 }
 
-/// Takes TLB entry `index` out of the index when it is the one indexed for
-/// its page; the entry's process or page is about to change.
+/// Takes TLB entry `index` out of the index; its process or page is about to
+/// change. (An indexed page has one entry, so its slot names this one.)
 inline void unindex_tlb_entry(int index) {
-  const TlbEntry& entry = sim.tlb[index];
-  if (!is_indexed_page(entry.proc, entry.logical_page)) return;
-  uint8_t& indexed = sim.tlb_entry_of[indexed_slot(entry.proc, entry.logical_page)];
-  if (indexed == index + 1) indexed = 0;
+  sim.tlb_entry_of[sim.tlb_index_slot[index]] = 0;
+  sim.tlb_index_slot[index] = kResidentSlots;
 }
 
 inline int install_tlb_entry(int32_t proc, int32_t page, int32_t frame) {
@@ -136,8 +139,11 @@ inline int install_tlb_entry(int32_t proc, int32_t page, int32_t frame) {
                                        [](int i) { return sim.tlb[i].last_use; });
   unindex_tlb_entry(taken);
   sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
-  if (is_indexed_page(proc, page))
-    sim.tlb_entry_of[indexed_slot(proc, page)] = static_cast<uint8_t>(taken + 1);
+  if (is_indexed_page(proc, page)) {
+    const uint32_t slot = indexed_slot(proc, page);
+    sim.tlb_entry_of[slot] = static_cast<uint8_t>(taken + 1);
+    sim.tlb_index_slot[taken] = static_cast<uint16_t>(slot);
+  }
   return taken;
 }
 

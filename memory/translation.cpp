@@ -55,7 +55,8 @@ void mark_used(int32_t frame_index, int32_t is_write) {
 }
 
 // Puts (proc, page) into frame `frame_index`, counted in the resident
-// counts; the count of the frame's old page, if it had one, was taken off.
+// counts; the count of the frame's old page, if it had one, was taken off,
+// and a free frame has left the free-frame mask.
 [[gnu::always_inline]] inline void load_frame(int32_t frame_index, int32_t proc, int32_t page,
                                               int32_t is_write) {
   ++sim.resident_count[resident_slot(proc, page)];
@@ -69,7 +70,6 @@ void mark_used(int32_t frame_index, int32_t is_write) {
   std::memcpy(&frame.free, &free_and_page, sizeof free_and_page);
   frame.proc = proc;
   const uint32_t bit = uint32_t{1} << frame_index;
-  sim.free_frame_mask &= ~bit;
   sim.ref_mask |= bit;
   sim.dirty_mask = is_write != 0 ? sim.dirty_mask | bit : sim.dirty_mask & ~bit;
 }
@@ -112,6 +112,7 @@ template <int32_t kIsWrite, bool kIndexed>
   int32_t f;
   if (free_frames != 0) {
     f = std::countr_zero(free_frames);  // the lowest free frame
+    sim.free_frame_mask = free_frames & (free_frames - 1);
   } else {
     f = scan_for_victim([](const ScanStep&) {});
     sim.clock_hand = f;
@@ -126,6 +127,7 @@ template <int32_t kIsWrite, bool kIndexed>
       if (indexed != 0) {
         // As shoot_down_entry, the index already at hand.
         sim.tlb_entry_of[slot] = 0;
+        sim.tlb_index_slot[indexed - 1] = kResidentSlots;
         sim.tlb[indexed - 1].last_use = kEmpty;
         sim.tlb[indexed - 1].proc = kEmpty;
         mark_tlb_entry_empty(sim.tlb_order, indexed - 1);
