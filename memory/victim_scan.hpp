@@ -28,24 +28,18 @@ inline uint32_t frames_from_hand(uint32_t frames, int32_t hand) {
   return static_cast<uint32_t>((frames | static_cast<uint64_t>(frames) << kFrames) >> hand);
 }
 
-/// How many frames the scan passes before it takes one, found from the ref
-/// and dirty bits of all frames at once (bit f: frame f) instead of frame
-/// by frame. REQUIRES: hand in 0..kFrames-1.
-inline int32_t moves_to_victim(int32_t hand, uint32_t ref, uint32_t dirty, int32_t mode) {
-  // A bit kFrames places on stops a count that finds nothing in the turn.
-  constexpr uint32_t kAfterTurn = uint32_t{1} << kFrames;
-  const uint32_t ref_ahead = frames_from_hand(ref, hand);
-  if (mode == 0) {
-    // Second chance: the first frame without its ref bit; when every frame
-    // has it, the first turn clears them all and the start is taken.
-    return std::countr_zero((~ref_ahead & (kAfterTurn - 1)) | kAfterTurn);
-  }
-  // Clean first: the first frame neither referenced nor dirty. The first
-  // turn clears every ref bit, so the second looks only at dirty bits; after
-  // two full turns the scan takes the frame it stands on, where it started.
+/// How many frames the clean-first scan passes before it takes one, found
+/// from the ref and dirty bits of all frames at once (bit f: frame f)
+/// instead of frame by frame. REQUIRES: hand in 0..kFrames-1.
+inline int32_t clean_first_moves(int32_t hand, uint32_t ref, uint32_t dirty) {
+  // A frame neither referenced nor dirty. The first turn clears every ref
+  // bit, so the second looks only at dirty bits; after two full turns the
+  // scan takes the frame it stands on, where it started. A bit kFrames
+  // places on stops the second count when it finds nothing.
   static_assert(kCleanFirstMaxMoves == 2 * kFrames);
+  constexpr uint32_t kAfterTurn = uint32_t{1} << kFrames;
   const uint32_t dirty_ahead = frames_from_hand(dirty, hand);
-  const uint32_t clean = ~(ref_ahead | dirty_ahead) & (kAfterTurn - 1);
+  const uint32_t clean = ~(frames_from_hand(ref, hand) | dirty_ahead) & (kAfterTurn - 1);
   if (clean != 0) return std::countr_zero(clean);
   return kFrames + std::countr_zero((~dirty_ahead & (kAfterTurn - 1)) | kAfterTurn);
 }
@@ -58,15 +52,32 @@ inline int32_t moves_to_victim(int32_t hand, uint32_t ref, uint32_t dirty, int32
 template <class Observer>
 inline int32_t scan_for_victim(Observer&& observe) {
   const int32_t hand = sim.clock_hand;
-  const uint32_t ref = sim.ref_mask;
-  const int32_t moves = moves_to_victim(hand, ref, sim.dirty_mask, sim.replacement_mode);
+  uint32_t ref = sim.ref_mask;
+  const uint32_t dirty = sim.dirty_mask;
+  if (sim.replacement_mode == 0) {
+    // Second chance passes the frames with their ref bit set, clearing it,
+    // and takes the first without; at the latest the start, after a turn.
+    // Few are passed, so frame by frame, on the mask.
+    int32_t i = hand;
+    for (int32_t moves = 0;; ++moves) {
+      const uint32_t bit = uint32_t{1} << i;
+      const bool taken = (ref & bit) == 0;
+      observe(ScanStep{i, !taken, (dirty & bit) != 0, moves, taken});
+      if (taken) break;
+      ref &= ~bit;
+      sim.frames[i].ref = 0;
+      i = next_frame(i);
+    }
+    sim.ref_mask = ref;
+    return i;
+  }
+  const int32_t moves = clean_first_moves(hand, ref, dirty);
   int32_t victim = hand + (moves < kFrames ? moves : moves - kFrames);
   victim -= victim >= kFrames ? kFrames : 0;
   // Frames met on the second turn had their ref bit cleared on the first.
   for (int32_t met = 0, i = hand; met <= moves; ++met, i = next_frame(i)) {
     const int32_t ref_seen = met < kFrames ? static_cast<int32_t>(ref >> i & 1) : 0;
-    observe(
-        ScanStep{i, ref_seen, static_cast<int32_t>(sim.dirty_mask >> i & 1), met, met == moves});
+    observe(ScanStep{i, ref_seen, static_cast<int32_t>(dirty >> i & 1), met, met == moves});
   }
   // The frames passed: `moves` of them from the hand on, all after a turn.
   uint32_t passed = kAllFramesFree;
