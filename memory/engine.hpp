@@ -22,8 +22,7 @@ inline void process_record(const int32_t record[kRecordFields]) {
   if (is_termination(record)) {
     release_process(record[0]);
   } else {
-    translate(record[0], record[1], 0);
-    translate(record[0], record[2], 1);
+    translate_read_then_write(record[0], record[1], record[2]);
   }
 }
 

@@ -26,32 +26,60 @@ void translate_missed_indexed_page(int32_t proc, int32_t page, int32_t is_write)
 /// define the lookup. REQUIRES: the reference clock counts the reference.
 void translate_by_search(int32_t proc, int32_t page, int32_t is_write);
 
-inline void translate(int32_t proc, int32_t address, int32_t is_write) {
+/// translate() for a process known to be indexed (0..7), whose slots in the
+/// index start at `process_slots` (proc << 6).
+template <int32_t kIsWrite>
+inline void translate_for_indexed_process(int32_t proc, uint32_t process_slots, int32_t address) {
   ++sim.reference_clock;
   const int32_t page = address / kPageSize;  // truncates toward zero: -1 gives page 0
-  if (is_indexed_page(proc, page)) [[likely]] {
+  if (static_cast<uint32_t>(page) < static_cast<uint32_t>(kPagesPerProcess)) [[likely]] {
     // The index names the one entry that has this page, if any: the first
     // match of the search. The entry is used only while its frame holds the
     // page; a frame that holds an indexed page is not free.
-    const int indexed = sim.tlb_entry_of[static_cast<uint32_t>(proc) << 6 | page];
+    const size_t indexed = sim.tlb_entry_of[process_slots | static_cast<uint32_t>(page)];
     if (indexed == 0) {
-      translate_missed_indexed_page(proc, page, is_write);
+      translate_missed_indexed_page(proc, page, kIsWrite);
       return;
     }
     TlbEntry& entry = sim.tlb[indexed - 1];
-    const int32_t f = entry.physical_page;
+    const auto f = static_cast<uint32_t>(entry.physical_page);
     Frame& frame = sim.frames[f];
     if (frame.logical_page == page && frame.proc == proc) [[likely]] {
       entry.last_use = sim.reference_clock;
       frame.ref = 1;
       const uint32_t bit = uint32_t{1} << f;
       sim.ref_mask |= bit;
-      if (is_write) {
+      if constexpr (kIsWrite != 0) {
         frame.dirty = 1;
         sim.dirty_mask |= bit;
       }
       return;
     }
   }
-  translate_by_search(proc, page, is_write);
+  translate_by_search(proc, page, kIsWrite);
+}
+
+inline void translate(int32_t proc, int32_t address, int32_t is_write) {
+  if (static_cast<uint32_t>(proc) < 8) {
+    if (is_write)
+      translate_for_indexed_process<1>(proc, static_cast<uint32_t>(proc) << 6, address);
+    else
+      translate_for_indexed_process<0>(proc, static_cast<uint32_t>(proc) << 6, address);
+    return;
+  }
+  ++sim.reference_clock;
+  translate_by_search(proc, address / kPageSize, is_write);
+}
+
+/// The two references of a record: `proc` reads `read_address`, then writes
+/// `write_address`.
+inline void translate_read_then_write(int32_t proc, int32_t read_address, int32_t write_address) {
+  if (static_cast<uint32_t>(proc) < 8) [[likely]] {
+    const uint32_t process_slots = static_cast<uint32_t>(proc) << 6;
+    translate_for_indexed_process<0>(proc, process_slots, read_address);
+    translate_for_indexed_process<1>(proc, process_slots, write_address);
+    return;
+  }
+  translate(proc, read_address, 0);
+  translate(proc, write_address, 1);
 }
