@@ -107,12 +107,10 @@ TEST_F(Invariants, DerivedStateHoldsThroughRecordsOfAnyKind) {
       };
       const int32_t first = address(), second = address();
       ++sim.record_number;
-      if (random() % 50 == 0) {
+      if (random() % 50 == 0)
         release_process(proc);
-      } else {
-        translate(proc, first, 0);
-        translate(proc, second, 1);
-      }
+      else
+        translate_read_then_write(proc, first, second);
       ASSERT_EQ(broken(false), "") << "mode " << mode << " record " << record;
     }
   }

@@ -165,7 +165,7 @@ template <int32_t kIsWrite>
 }
 
 template <int32_t kIsWrite>
-[[gnu::noinline]] void miss_indexed_page(int32_t proc, int32_t page) {
+[[gnu::always_inline]] inline void miss_indexed_page_inline(int32_t proc, int32_t page) {
   ++sim.tlb_misses;
   // A page not counted resident is in no frame: a free frame carries
   // process -1, which is not indexed.
@@ -174,6 +174,11 @@ template <int32_t kIsWrite>
     return;
   }
   fault_in<kIsWrite, true>(proc, page);
+}
+
+template <int32_t kIsWrite>
+[[gnu::noinline]] void miss_indexed_page(int32_t proc, int32_t page) {
+  miss_indexed_page_inline<kIsWrite>(proc, page);
 }
 
 // The TLB-miss path of any page: its check of the page is the second.
@@ -203,6 +208,24 @@ void translate_missed_indexed_page(int32_t proc, int32_t page, int32_t is_write)
     miss_indexed_page<1>(proc, page);
   else
     miss_indexed_page<0>(proc, page);
+}
+
+void translate_after_missed_read(int32_t proc, int32_t page, int32_t write_address) {
+  const uint32_t process_slots = static_cast<uint32_t>(proc) << 6;
+  if (page_in_range(page) && sim.tlb_entry_of[process_slots | static_cast<uint32_t>(page)] == 0)
+    miss_indexed_page_inline<0>(proc, page);
+  else
+    translate_by_search(proc, page, 0);
+  // The write, with its miss path here too.
+  ++sim.reference_clock;
+  const int32_t write_page = page_of(write_address);
+  if (hit_indexed_page<1>(proc, process_slots, write_page)) return;
+  if (page_in_range(write_page) &&
+      sim.tlb_entry_of[process_slots | static_cast<uint32_t>(write_page)] == 0) {
+    miss_indexed_page_inline<1>(proc, write_page);
+    return;
+  }
+  translate_by_search(proc, write_page, 1);
 }
 
 void translate_by_search(int32_t proc, int32_t page, int32_t is_write) {

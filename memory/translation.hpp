@@ -26,35 +26,51 @@ void translate_missed_indexed_page(int32_t proc, int32_t page, int32_t is_write)
 /// define the lookup. REQUIRES: the reference clock counts the reference.
 void translate_by_search(int32_t proc, int32_t page, int32_t is_write);
 
+/// The reads and writes of the rest of a record whose read was not a TLB hit
+/// of an indexed page: that read (of `page`), then the write. REQUIRES: the
+/// process is indexed (0..7); the reference clock counts the read.
+void translate_after_missed_read(int32_t proc, int32_t page, int32_t write_address);
+
+/// The TLB hit of a reference of an indexed process (0..7, its slots in the
+/// index from `process_slots` = proc << 6) to `page`, when it is one: false
+/// when the reference needs the miss path (or the search, for a page out of
+/// range), with nothing done. REQUIRES: the reference clock counts it.
+template <int32_t kIsWrite>
+inline bool hit_indexed_page(int32_t proc, uint32_t process_slots, int32_t page) {
+  if (static_cast<uint32_t>(page) >= static_cast<uint32_t>(kPagesPerProcess)) return false;
+  // The index names the one entry that has this page, if any: the first
+  // match of the search. The entry is used only while its frame holds the
+  // page; a frame that holds an indexed page is not free.
+  const size_t indexed = sim.tlb_entry_of[process_slots | static_cast<uint32_t>(page)];
+  if (indexed == 0) return false;
+  TlbEntry& entry = sim.tlb[indexed - 1];
+  const auto f = static_cast<uint32_t>(entry.physical_page);
+  Frame& frame = sim.frames[f];
+  if (frame.logical_page != page || frame.proc != proc) [[unlikely]]
+    return false;
+  entry.last_use = sim.reference_clock;
+  frame.ref = 1;
+  const uint32_t bit = uint32_t{1} << f;
+  sim.ref_mask |= bit;
+  if constexpr (kIsWrite != 0) {
+    frame.dirty = 1;
+    sim.dirty_mask |= bit;
+  }
+  return true;
+}
+
 /// translate() for a process known to be indexed (0..7), whose slots in the
 /// index start at `process_slots` (proc << 6).
 template <int32_t kIsWrite>
 inline void translate_for_indexed_process(int32_t proc, uint32_t process_slots, int32_t address) {
   ++sim.reference_clock;
   const int32_t page = address / kPageSize;  // truncates toward zero: -1 gives page 0
-  if (static_cast<uint32_t>(page) < static_cast<uint32_t>(kPagesPerProcess)) [[likely]] {
-    // The index names the one entry that has this page, if any: the first
-    // match of the search. The entry is used only while its frame holds the
-    // page; a frame that holds an indexed page is not free.
-    const size_t indexed = sim.tlb_entry_of[process_slots | static_cast<uint32_t>(page)];
-    if (indexed == 0) {
-      translate_missed_indexed_page(proc, page, kIsWrite);
-      return;
-    }
-    TlbEntry& entry = sim.tlb[indexed - 1];
-    const auto f = static_cast<uint32_t>(entry.physical_page);
-    Frame& frame = sim.frames[f];
-    if (frame.logical_page == page && frame.proc == proc) [[likely]] {
-      entry.last_use = sim.reference_clock;
-      frame.ref = 1;
-      const uint32_t bit = uint32_t{1} << f;
-      sim.ref_mask |= bit;
-      if constexpr (kIsWrite != 0) {
-        frame.dirty = 1;
-        sim.dirty_mask |= bit;
-      }
-      return;
-    }
+  if (hit_indexed_page<kIsWrite>(proc, process_slots, page)) [[likely]]
+    return;
+  if (static_cast<uint32_t>(page) < static_cast<uint32_t>(kPagesPerProcess) &&
+      sim.tlb_entry_of[process_slots | static_cast<uint32_t>(page)] == 0) {
+    translate_missed_indexed_page(proc, page, kIsWrite);
+    return;
   }
   translate_by_search(proc, page, kIsWrite);
 }
@@ -76,7 +92,14 @@ inline void translate(int32_t proc, int32_t address, int32_t is_write) {
 inline void translate_read_then_write(int32_t proc, int32_t read_address, int32_t write_address) {
   if (static_cast<uint32_t>(proc) < 8) [[likely]] {
     const uint32_t process_slots = static_cast<uint32_t>(proc) << 6;
-    translate_for_indexed_process<0>(proc, process_slots, read_address);
+    ++sim.reference_clock;
+    const int32_t read_page = read_address / kPageSize;
+    // A read that misses takes the write along: when both miss, as they
+    // mostly do where pages fault, the record costs one call.
+    if (!hit_indexed_page<0>(proc, process_slots, read_page)) [[unlikely]] {
+      translate_after_missed_read(proc, read_page, write_address);
+      return;
+    }
     translate_for_indexed_process<1>(proc, process_slots, write_address);
     return;
   }
