@@ -204,10 +204,13 @@ template <int32_t kIsWrite>
 }  // namespace
 
 void translate_missed_indexed_page(int32_t proc, int32_t page, int32_t is_write) {
-  if (is_write)
+  if (!page_in_range(page) || sim.tlb_entry_of[indexed_slot(proc, page)] != 0) {
+    translate_by_search(proc, page, is_write);
+  } else if (is_write) {
     miss_indexed_page<1>(proc, page);
-  else
+  } else {
     miss_indexed_page<0>(proc, page);
+  }
 }
 
 void translate_after_missed_read(int32_t proc, int32_t page, int32_t write_address) {

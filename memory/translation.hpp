@@ -19,8 +19,10 @@ void service_page_fault(int32_t proc, int32_t address, int32_t is_write);
 /// frames it passes.
 int32_t choose_victim();
 
-/// The TLB miss of an indexed page (see translate). REQUIRES: the reference
-/// clock counts the reference; no TLB entry has the page.
+/// A reference of an indexed process (0..7) to `page` that was not a TLB hit
+/// of an indexed page: the miss path, or the search (a page out of range, or
+/// an entry whose frame lost the page). REQUIRES: the reference clock counts
+/// the reference.
 void translate_missed_indexed_page(int32_t proc, int32_t page, int32_t is_write);
 /// The rest of translate: the TLB searched entry by entry, as the tables
 /// define the lookup. REQUIRES: the reference clock counts the reference.
@@ -67,12 +69,7 @@ inline void translate_for_indexed_process(int32_t proc, uint32_t process_slots, 
   const int32_t page = address / kPageSize;  // truncates toward zero: -1 gives page 0
   if (hit_indexed_page<kIsWrite>(proc, process_slots, page)) [[likely]]
     return;
-  if (static_cast<uint32_t>(page) < static_cast<uint32_t>(kPagesPerProcess) &&
-      sim.tlb_entry_of[process_slots | static_cast<uint32_t>(page)] == 0) {
-    translate_missed_indexed_page(proc, page, kIsWrite);
-    return;
-  }
-  translate_by_search(proc, page, kIsWrite);
+  translate_missed_indexed_page(proc, page, kIsWrite);
 }
 
 inline void translate(int32_t proc, int32_t address, int32_t is_write) {
