@@ -48,52 +48,62 @@ inline char* append_int(char* out, int64_t value) {
   return append_int_any(out, value);
 }
 
-/// Appends `value` when it is known to lie in 0..99, without a branch. It may
-/// write one byte beyond the returned end, which the caller's room covers.
-inline char* append_small(char* out, uint32_t value) {
-  const uint32_t one_digit = value < 10;
-  std::memcpy(out, kDigitPairs + 2 * value + one_digit, 2);  // "07" starts at the 7
-  return out + 2 - one_digit;
-}
-
-/// Appends a table index, page or frame: usually 0..99, but any value works.
-inline char* append_index(char* out, int32_t value) {
-  if (static_cast<uint32_t>(value) < 100) return append_small(out, static_cast<uint32_t>(value));
-  return append_int_any(out, value);
-}
-
 /// The decimal text of one number, formatted again only when it changes:
 /// every event line of a record carries the same record number.
 class CachedNumberText {
  public:
-  char* append(char* out, int64_t value) {
-    if (value != value_ || length_ == 0) {
-      if (value != value_ + 1 || value_ < 0 || length_ == 0 || !increment()) {
-        length_ = static_cast<size_t>(append_int(text_, value) - text_);
-      }
-      value_ = value;
+  /// Bytes of text(): any int64_t fits.
+  static constexpr size_t kTextSize = 24;
+
+  /// Makes text() the decimal text of `value`.
+  void set(int64_t value) {
+    if (value == value_) return;
+    if (value == value_ + 1 && last_digit_counts_up_) {
+      char& last = text_[length_ - 1];
+      ++last;
+      last_digit_counts_up_ = last != '9';
+    } else {
+      set_anew(value);
     }
+    value_ = value;
+  }
+  /// kTextSize bytes, of which the first length() are the number set last.
+  const char* text() const { return text_; }
+  size_t length() const { return length_; }
+
+  /// Appends the text of `value` (copying kTextSize bytes: the room at `out`
+  /// must have them).
+  char* append(char* out, int64_t value) {
+    set(value);
     std::memcpy(out, text_, sizeof text_);  // fixed size: one wide copy
     return out + length_;
   }
 
  private:
-  // Adds one to the text in place, as counting does; false when the text
-  // would grow a digit ("99" to "100"), which is left to a full format.
-  bool increment() {
-    for (size_t i = length_; i-- > 0;) {
-      if (text_[i] != '9') {
-        ++text_[i];
-        return true;
+  [[gnu::noinline]] void set_anew(int64_t value) {
+    // Counting up across a 9 carries as far as the 9s go; a number that
+    // grows a digit ("99" to "100"), or a jump, is formatted in full.
+    bool carried = false;
+    if (value == value_ + 1 && value_ >= 0) {
+      for (size_t i = length_; i-- > 0;) {
+        if (text_[i] != '9') {
+          ++text_[i];
+          carried = true;
+          break;
+        }
+        text_[i] = '0';
       }
-      text_[i] = '0';
     }
-    return false;
+    if (!carried) length_ = static_cast<size_t>(append_int(text_, value) - text_);
+    last_digit_counts_up_ = value >= 0 && text_[length_ - 1] != '9';
   }
 
+  // The text of value_; counting up by one changes only its last digit when
+  // last_digit_counts_up_ (it is not negative and does not end in 9).
   int64_t value_ = 0;
-  size_t length_ = 0;
-  char text_[24];
+  size_t length_ = 1;
+  bool last_digit_counts_up_ = true;
+  char text_[kTextSize] = {'0'};
 };
 
 class OutputBuffer {

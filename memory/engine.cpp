@@ -41,6 +41,11 @@ MachineState save_machine() {
   state.replacement_mode = sim.replacement_mode;
   state.free_frame_mask = sim.free_frame_mask;
   std::memcpy(state.resident_count, sim.resident_count, sizeof state.resident_count);
+  state.ref_mask = sim.ref_mask;
+  state.dirty_mask = sim.dirty_mask;
+  std::memcpy(state.tlb_entry_of, sim.tlb_entry_of, sizeof state.tlb_entry_of);
+  std::memcpy(state.tlb_index_slot, sim.tlb_index_slot, sizeof state.tlb_index_slot);
+  state.tlb_order = sim.tlb_order;
   return state;
 }
 
@@ -56,4 +61,9 @@ void restore_machine(const MachineState& state) {
   sim.replacement_mode = state.replacement_mode;
   sim.free_frame_mask = state.free_frame_mask;
   std::memcpy(sim.resident_count, state.resident_count, sizeof state.resident_count);
+  sim.ref_mask = state.ref_mask;
+  sim.dirty_mask = state.dirty_mask;
+  std::memcpy(sim.tlb_entry_of, state.tlb_entry_of, sizeof state.tlb_entry_of);
+  std::memcpy(sim.tlb_index_slot, state.tlb_index_slot, sizeof state.tlb_index_slot);
+  sim.tlb_order = state.tlb_order;
 }

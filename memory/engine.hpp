@@ -22,8 +22,7 @@ inline void process_record(const int32_t record[kRecordFields]) {
   if (is_termination(record)) {
     release_process(record[0]);
   } else {
-    translate(record[0], record[1], 0);
-    translate(record[0], record[2], 1);
+    translate_read_then_write(record[0], record[1], record[2]);
   }
 }
 
@@ -57,6 +56,11 @@ struct MachineState {
   int32_t replacement_mode;
   uint32_t free_frame_mask;
   uint8_t resident_count[kResidentSlots];
+  uint32_t ref_mask;
+  uint32_t dirty_mask;
+  uint8_t tlb_entry_of[kResidentSlots + 1];
+  uint16_t tlb_index_slot[kTlbEntries];
+  TlbOrder tlb_order;
 };
 
 /// A copy of the machine as it stands.

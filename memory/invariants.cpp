@@ -44,6 +44,87 @@ bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
       snprintf(text, text_size, "free-frame mask disagrees with frame %d", f);
       return false;
     }
+    if ((frame.ref != 0) != ((sim.ref_mask >> f & 1) != 0) ||
+        (frame.dirty != 0) != ((sim.dirty_mask >> f & 1) != 0)) {
+      snprintf(text, text_size, "ref or dirty mask disagrees with frame %d", f);
+      return false;
+    }
+  }
+  if ((sim.free_frame_mask | sim.ref_mask | sim.dirty_mask) & ~kAllFramesFree) {
+    snprintf(text, text_size, "a frame mask has a bit beyond the frames");
+    return false;
+  }
+  // The TLB index names, for each indexed page, the entry that has it: so
+  // no two entries have one indexed page, and an entry it names maps to a
+  // frame (released, reset and shot-down entries have page or process -1).
+  for (int i = 0; i < kTlbEntries; ++i) {
+    const TlbEntry& entry = sim.tlb[i];
+    if (!is_indexed_page(entry.proc, entry.logical_page)) {
+      if (sim.tlb_index_slot[i] != kResidentSlots) {
+        snprintf(text, text_size, "TLB entry %d of a page not indexed has index slot %d", i,
+                 sim.tlb_index_slot[i]);
+        return false;
+      }
+      continue;
+    }
+    const uint32_t slot = indexed_slot(entry.proc, entry.logical_page);
+    if (sim.tlb_index_slot[i] != slot) {
+      snprintf(text, text_size, "TLB entry %d has index slot %d, its page slot %u", i,
+               sim.tlb_index_slot[i], slot);
+      return false;
+    }
+    const int indexed = sim.tlb_entry_of[slot];
+    if (indexed != i + 1) {
+      snprintf(text, text_size, "TLB index names entry %d for process %d page %d, held by entry %d",
+               indexed - 1, entry.proc, entry.logical_page, i);
+      return false;
+    }
+    if (entry.physical_page < 0 || entry.physical_page >= kFrames) {
+      snprintf(text, text_size, "indexed TLB entry %d maps to frame %d", i, entry.physical_page);
+      return false;
+    }
+  }
+  // The TLB order holds every entry once, by place stamp and then index;
+  // the empty entries are those in its mask, and no other entry's stamp is
+  // below its place's (hits and loads only raise stamps).
+  const TlbOrder& order = sim.tlb_order;
+  uint32_t placed = 0;
+  for (int place = 0; place < kTlbEntries; ++place)
+    placed |= uint32_t{1} << tlb_order::entry_at(order.entries, place);
+  if (placed != (uint32_t{1} << kTlbEntries) - 1) {
+    snprintf(text, text_size, "TLB order %08x does not hold every entry once", order.entries);
+    return false;
+  }
+  for (int place = 0; place < kTlbEntries; ++place) {
+    const int entry = tlb_order::entry_at(order.entries, place);
+    if (place > 0 && !tlb_order::goes_before(order, tlb_order::entry_at(order.entries, place - 1),
+                                             order.place_stamp[entry], entry)) {
+      snprintf(text, text_size, "TLB order %08x is out of order at place %d", order.entries, place);
+      return false;
+    }
+    const int64_t stamp = sim.tlb[entry].last_use;
+    if ((stamp < 0) != ((order.empty >> entry & 1) != 0) ||
+        (stamp >= 0 && stamp < order.place_stamp[entry])) {
+      snprintf(text, text_size, "TLB entry %d has stamp %" PRId64 ", place stamp %" PRId64 "%s",
+               entry, stamp, order.place_stamp[entry],
+               order.empty >> entry & 1 ? " and is marked empty" : "");
+      return false;
+    }
+  }
+  if (order.empty >> kTlbEntries != 0) {
+    snprintf(text, text_size, "TLB order marks entries beyond the TLB empty");
+    return false;
+  }
+  for (int slot = 0; slot < kResidentSlots; ++slot) {
+    const int indexed = sim.tlb_entry_of[slot];
+    if (indexed == 0) continue;
+    const TlbEntry* named = indexed <= kTlbEntries ? &sim.tlb[indexed - 1] : nullptr;
+    if (named == nullptr || !is_indexed_page(named->proc, named->logical_page) ||
+        indexed_slot(named->proc, named->logical_page) != static_cast<uint32_t>(slot)) {
+      snprintf(text, text_size, "TLB index of slot %d names entry %d, which has another page", slot,
+               indexed - 1);
+      return false;
+    }
   }
   uint8_t counted[kResidentSlots] = {};
   for (const Frame& frame : sim.frames)

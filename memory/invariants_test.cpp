@@ -89,6 +89,66 @@ TEST_F(Invariants, EntryForAPageItsFrameLostIsCaught) {
   EXPECT_EQ(broken(true), "TLB entry 0 maps process 3 page 5 to frame 0, which does not hold it");
 }
 
+TEST_F(Invariants, DerivedStateHoldsThroughRecordsOfAnyKind) {
+  // Processes beyond the index, process -1 and pages out of range take the
+  // paths around the index and the tables.
+  std::mt19937 random(11);
+  for (int32_t mode : {0, 1}) {
+    SetUp();
+    sim.replacement_mode = mode;
+    for (int record = 1; record <= 20000; ++record) {
+      sim.event_log.attach(-1, false);
+      sim.console.attach(-1, false);
+      const auto proc = static_cast<int32_t>(random() % 13) - 1;
+      const auto address = [&] {
+        const auto page = static_cast<int32_t>(random() % 70) - 3;
+        // Page -1 of process -1 matches a free frame: the run would end.
+        return proc == -1 && page == -1 ? 0 : page * kPageSize + 1;
+      };
+      const int32_t first = address(), second = address();
+      ++sim.record_number;
+      if (random() % 50 == 0)
+        release_process(proc);
+      else
+        translate_read_then_write(proc, first, second);
+      ASSERT_EQ(broken(false), "") << "mode " << mode << " record " << record;
+    }
+  }
+}
+
+TEST_F(Invariants, StaleDerivedStateIsCaught) {
+  const struct {
+    void (*spoil)();
+    const char* message;
+  } cases[] = {
+      {[] { sim.ref_mask ^= 1; }, "ref or dirty mask disagrees with frame 0"},
+      {[] { sim.dirty_mask ^= 1 << 1; }, "ref or dirty mask disagrees with frame 1"},
+      {[] { sim.free_frame_mask |= 1 << kFrames; }, "a frame mask has a bit beyond the frames"},
+      {[] { sim.tlb_entry_of[indexed_slot(3, 5)] = 0; },
+       "TLB index names entry -1 for process 3 page 5, held by entry 0"},
+      {[] { sim.tlb_entry_of[indexed_slot(3, 9)] = 1; },
+       "TLB index of slot 201 names entry 0, which has another page"},
+      {[] { sim.tlb[0].physical_page = kFrames; }, "indexed TLB entry 0 maps to frame 20"},
+      {[] { sim.tlb_index_slot[0] = 7; }, "TLB entry 0 has index slot 7, its page slot 197"},
+      {[] { sim.tlb_index_slot[1] = 7; }, "TLB entry 1 of a page not indexed has index slot 7"},
+      {[] { sim.tlb_order.entries = 0x76543211; },
+       "TLB order 76543211 does not hold every entry once"},
+      {[] { sim.tlb_order.entries = 0x07654312; }, "TLB order 07654312 is out of order at place 1"},
+      {[] { sim.tlb_order.place_stamp[0] = 2; }, "TLB entry 0 has stamp 1, place stamp 2"},
+      {[] { sim.tlb_order.empty |= 1; },
+       "TLB entry 0 has stamp 1, place stamp -1 and is marked empty"},
+      {[] { sim.tlb_order.empty |= 1 << kTlbEntries; },
+       "TLB order marks entries beyond the TLB empty"},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    translate(3, 5 * kPageSize, 1);
+    ASSERT_EQ(broken(false), "");
+    c.spoil();
+    EXPECT_EQ(broken(false), c.message);
+  }
+}
+
 TEST_F(Invariants, RecordsNamingTheMarkerOrAnOutOfRangePageEndTheStrongChecks) {
   EXPECT_TRUE(record_keeps_markers_apart(1, 1024, 0));
   EXPECT_TRUE(record_keeps_markers_apart(1, 0, -99999));

@@ -13,16 +13,24 @@ void reset_tables() {
     entry.last_use = kEmpty;
   }
   for (Frame& frame : sim.frames) frame = Frame{0, 0, 1, kEmpty, kEmpty};
+  reset_tlb_order(sim.tlb_order);
   sim.free_frame_mask = kAllFramesFree;
+  sim.ref_mask = sim.dirty_mask = 0;
   for (uint8_t& count : sim.resident_count) count = 0;
+  // Every entry now has page -1, which is not indexed.
+  for (uint8_t& entry : sim.tlb_entry_of) entry = 0;
+  for (uint16_t& slot : sim.tlb_index_slot) slot = kResidentSlots;
 }
 
 void release_process(int32_t proc) {
-  for (TlbEntry& entry : sim.tlb) {
+  for (int i = 0; i < kTlbEntries; ++i) {
+    TlbEntry& entry = sim.tlb[i];
     if (entry.proc != proc) continue;
+    unindex_tlb_entry(i);
     entry.last_use = kEmpty;
     entry.physical_page = kEmpty;
     entry.logical_page = kEmpty;
+    mark_tlb_entry_empty(sim.tlb_order, i);
   }
   // ref and dirty stay: the next load of the frame overwrites them.
   for (int f = 0; f < kFrames; ++f) {
@@ -37,20 +45,7 @@ void release_process(int32_t proc) {
 }
 
 void load_tlb(int32_t proc, int32_t page, int32_t frame) {
-  // Empty entries first, lowest index first; else true LRU. Every empty
-  // entry carries the stamp -1, below any clock value, so the first entry
-  // with the smallest stamp is exactly that choice, found without a branch.
-  // Stamps of valid entries are distinct whatever the clock has reached.
-  int taken = 0;
-  int64_t oldest = sim.tlb[0].last_use;
-#pragma GCC unroll 8
-  for (int i = 1; i < kTlbEntries; ++i) {
-    const int64_t stamp = sim.tlb[i].last_use;
-    const bool older = stamp < oldest;
-    taken = older ? i : taken;
-    oldest = older ? stamp : oldest;
-  }
-  sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
+  const int taken = install_tlb_entry(proc, page, frame);
   write_tlb_line(sim.event_log, sim.record_number, taken, proc, page, frame);
   if (in_display_window()) {
     write_tlb_line(sim.console, sim.record_number, taken, proc, page, frame);
@@ -60,12 +55,9 @@ void load_tlb(int32_t proc, int32_t page, int32_t frame) {
 
 void shoot_down_tlb(int32_t proc, int32_t page) {
 #pragma GCC unroll 8
-  for (TlbEntry& entry : sim.tlb) {
-    if (entry.proc == proc && entry.logical_page == page) {
-      // Page and frame stay behind: the display shows such an entry as
-      // belonging to process -1.
-      entry.last_use = kEmpty;
-      entry.proc = kEmpty;
+  for (int i = 0; i < kTlbEntries; ++i) {
+    if (sim.tlb[i].proc == proc && sim.tlb[i].logical_page == page) {
+      shoot_down_entry(i);
       return;
     }
   }

@@ -8,6 +8,7 @@
 #include "io/output_buffer.hpp"
 #include "io/trace_scanner.hpp"
 #include "memory/constants.hpp"
+#include "memory/tlb_order.hpp"
 
 /// One TLB slot. Empty for loading when last_use < 0.
 struct TlbEntry {
@@ -43,6 +44,24 @@ struct SimState {
   /// Frames in use, counted by resident_slot() of the page they hold: a
   /// count of 0 lets a TLB miss skip the frame search. Kept with the mask.
   uint8_t resident_count[kResidentSlots];
+  /// Bit f is frames[f].ref, and of dirty_mask frames[f].dirty: the
+  /// replacement scan reads all frames' bits at once. Kept wherever a bit
+  /// changes (reset_tables, the references, the scan).
+  uint32_t ref_mask;
+  uint32_t dirty_mask;
+  /// For each indexed page (at indexed_slot()), 1 + the TLB entry whose
+  /// process and page it is, or 0 when no entry has them: a TLB hit without
+  /// a search. Kept by reset_tables, release_process and the TLB loads. The
+  /// byte after the slots takes the writes for pages not indexed.
+  uint8_t tlb_entry_of[kResidentSlots + 1];
+  /// For each TLB entry, the slot of tlb_entry_of that names it, or
+  /// kResidentSlots when its page is not indexed: an entry leaves the index
+  /// without its page being looked at. Kept with tlb_entry_of.
+  uint16_t tlb_index_slot[kTlbEntries];
+  /// The order in which loads take TLB entries. Kept by reset_tables,
+  /// release_process and the TLB loads and shoot-downs; a hit only raises a
+  /// stamp, which the order allows.
+  TlbOrder tlb_order;
   TraceScanner trace_file;  ///< data.txt
   OutputBuffer event_log;   ///< out.txt
   OutputBuffer console;     ///< standard output
@@ -56,6 +75,13 @@ extern SimState sim;
 inline uint32_t resident_slot(int32_t proc, int32_t page) {
   return (static_cast<uint32_t>(page) & (kPagesPerProcess - 1)) | (static_cast<uint32_t>(proc) & 7)
                                                                       << 6;
+}
+
+/// Whether (proc, page) is one the TLB index covers: processes 0..7 and
+/// pages in range, for which resident_slot() is one slot per page.
+inline bool is_indexed_page(int32_t proc, int32_t page) {
+  static_assert(kPagesPerProcess == 64 && kResidentSlots == 8 * 64);
+  return (static_cast<uint32_t>(proc) | static_cast<uint32_t>(page) >> 3) < 8;
 }
 
 /// All frames free.
@@ -72,9 +98,14 @@ void release_process(int32_t proc);
 /// TLB line (echoed on the console inside the display window).
 /// REQUIRES: frame in 0..kFrames-1 holds that page of that process.
 void load_tlb(int32_t proc, int32_t page, int32_t frame);
+/// load_tlb without the TLB line: returns the entry taken, for a caller that
+/// logs the line itself. REQUIRES: as load_tlb.
+inline int install_tlb_entry(int32_t proc, int32_t page, int32_t frame);
 /// Empties the first TLB entry that maps (proc, page), if any; its page and
 /// frame stay, its process becomes -1.
 void shoot_down_tlb(int32_t proc, int32_t page);
+/// Empties TLB entry `index` as shoot_down_tlb does.
+inline void shoot_down_entry(int index);
 
 /// Whether the current record lies in the breakpoint display's window.
 inline bool in_display_window() {
@@ -88,3 +119,39 @@ inline bool in_display_window() {
 /// Writes out both output streams and ends the process: with `exit_status`,
 /// or with kExitFailure after reporting a stream that could not be written.
 [[noreturn]] void end_run(int exit_status);
+
+/// Where an indexed page is in tlb_entry_of and resident_count.
+/// REQUIRES: is_indexed_page(proc, page).
+inline uint32_t indexed_slot(int32_t proc, int32_t page) {
+  return static_cast<uint32_t>(proc) << 6 | static_cast<uint32_t>(page);
+}
+
+/// Takes TLB entry `index` out of the index; its process or page is about to
+/// change. (An indexed page has one entry, so its slot names this one.)
+inline void unindex_tlb_entry(int index) {
+  sim.tlb_entry_of[sim.tlb_index_slot[index]] = 0;
+  sim.tlb_index_slot[index] = kResidentSlots;
+}
+
+inline int install_tlb_entry(int32_t proc, int32_t page, int32_t frame) {
+  // Empty entries first, lowest index first; else true LRU.
+  const int taken = take_entry_to_load(sim.tlb_order, sim.reference_clock,
+                                       [](int i) { return sim.tlb[i].last_use; });
+  unindex_tlb_entry(taken);
+  sim.tlb[taken] = TlbEntry{proc, page, frame, sim.reference_clock};
+  if (is_indexed_page(proc, page)) {
+    const uint32_t slot = indexed_slot(proc, page);
+    sim.tlb_entry_of[slot] = static_cast<uint8_t>(taken + 1);
+    sim.tlb_index_slot[taken] = static_cast<uint16_t>(slot);
+  }
+  return taken;
+}
+
+inline void shoot_down_entry(int index) {
+  // Page and frame stay behind: the display shows such an entry as
+  // belonging to process -1.
+  unindex_tlb_entry(index);
+  sim.tlb[index].last_use = kEmpty;
+  sim.tlb[index].proc = kEmpty;
+  mark_tlb_entry_empty(sim.tlb_order, index);
+}

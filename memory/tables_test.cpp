@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 
 #include "memory/fresh_state_test.hpp"
 
@@ -70,6 +71,38 @@ TEST_F(Tables, LruStaysCorrectPastTenMillionAndTwoToTheThirtyOne) {
     sim.reference_clock = base + 23;
     load_tlb(3, 10, 10);
     EXPECT_EQ(sim.tlb[3].proc, 3) << "base " << base;
+  }
+}
+
+TEST_F(Tables, LoadsTakeTheFirstEntryWithTheSmallestStampWhateverCameBefore) {
+  std::mt19937 random(5);
+  for (int step = 0; step < 50000; ++step) {
+    sim.event_log.attach(-1, false);
+    ++sim.reference_clock;
+    const int i = static_cast<int>(random() % kTlbEntries);
+    const auto proc = static_cast<int32_t>(random() % 4);
+    switch (random() % 8) {
+      case 0:
+        shoot_down_tlb(sim.tlb[i].proc, sim.tlb[i].logical_page);
+        break;
+      case 1:
+        if (random() % 8 == 0) release_process(proc);
+        break;
+      case 2:
+      case 3:
+        // A hit: the stamp is raised, nothing else changes.
+        if (sim.tlb[i].last_use >= 0) sim.tlb[i].last_use = sim.reference_clock;
+        break;
+      default: {
+        int expected = 0;
+        for (int e = 1; e < kTlbEntries; ++e)
+          if (sim.tlb[e].last_use < sim.tlb[expected].last_use) expected = e;
+        const auto page = static_cast<int32_t>(random() % 16);
+        load_tlb(proc, page, 0);
+        ASSERT_EQ(sim.tlb[expected].last_use, sim.reference_clock) << "step " << step;
+        ASSERT_EQ(sim.tlb[expected].logical_page, page) << "step " << step;
+      }
+    }
   }
 }
 

@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "memory/event_lines.hpp"
 #include "memory/fresh_state_test.hpp"
 #include "memory/tables.hpp"
+#include "memory/victim_scan.hpp"
 
 namespace {
 
@@ -100,6 +107,59 @@ TEST_F(Translation, CleanFirstPrefersALaterCleanFrameAndLeavesTheDirtyOne) {
   EXPECT_EQ(sim.frames[5].ref, 1) << "frames beyond the victim keep theirs";
 }
 
+// The replacement scan as the rules state it, one frame at a time.
+std::vector<ScanStep> scan_frame_by_frame(int32_t mode) {
+  std::vector<ScanStep> steps;
+  for (int32_t i = sim.clock_hand, moves = 0;; ++moves, i = next_frame(i)) {
+    Frame& frame = sim.frames[i];
+    const bool taken =
+        mode == 0 ? frame.ref == 0 : (frame.ref == 0 && frame.dirty == 0) || moves >= 40;
+    steps.push_back(ScanStep{i, frame.ref, frame.dirty, moves, taken});
+    if (taken) return steps;
+    frame.ref = 0;
+  }
+}
+
+std::string steps_text(const std::vector<ScanStep>& steps) {
+  std::string text;
+  for (const ScanStep& step : steps)
+    text += std::to_string(step.frame) + (step.ref ? "r" : "") + (step.dirty ? "d" : "") + "/" +
+            std::to_string(step.moves) + (step.taken ? " taken" : "") + ", ";
+  return text;
+}
+
+TEST_F(Translation, ScanOfTheBitMasksMeetsTheFramesAsTheFrameByFrameScan) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 4000; ++round) {
+    sim.replacement_mode = round % 2;
+    sim.clock_hand = static_cast<int32_t>(random() % kFrames);
+    // Mostly set bits on some rounds, so that whole turns are made.
+    const uint32_t chance = round % 3 == 0 ? 20 : 2;
+    for (Frame& frame : sim.frames)
+      frame = Frame{random() % chance != 0, random() % chance != 0, 0, 1, 1};
+    Frame before[kFrames];
+    std::copy(std::begin(sim.frames), std::end(sim.frames), before);
+    const std::vector<ScanStep> expected = scan_frame_by_frame(sim.replacement_mode);
+    Frame expected_after[kFrames];
+    std::copy(std::begin(sim.frames), std::end(sim.frames), expected_after);
+
+    std::copy(std::begin(before), std::end(before), sim.frames);
+    sim.ref_mask = sim.dirty_mask = 0;
+    for (int f = 0; f < kFrames; ++f) {
+      sim.ref_mask |= static_cast<uint32_t>(sim.frames[f].ref) << f;
+      sim.dirty_mask |= static_cast<uint32_t>(sim.frames[f].dirty) << f;
+    }
+    std::vector<ScanStep> seen;
+    const int32_t victim = scan_for_victim([&](const ScanStep& step) { seen.push_back(step); });
+    ASSERT_EQ(steps_text(seen), steps_text(expected)) << "round " << round;
+    EXPECT_EQ(victim, expected.back().frame);
+    for (int f = 0; f < kFrames; ++f) {
+      EXPECT_EQ(sim.frames[f].ref, expected_after[f].ref) << "round " << round << " frame " << f;
+      EXPECT_EQ(sim.ref_mask >> f & 1, static_cast<uint32_t>(expected_after[f].ref));
+    }
+  }
+}
+
 TEST_F(Translation, ReplacementModesDifferOnTheTwentyFirstPage) {
   // Pages 1..19 only read, page 0 written by every record: clean-first passes
   // the dirty frame 0 that second chance evicts.
@@ -168,6 +228,34 @@ TEST_F(Translation, ProcessMinusOneOnPageMinusOneEndsWithTheInconsistencyReport)
   EXPECT_EXIT(reference_pair(-1, -1024, -2047), ::testing::ExitedWithCode(kExitFailure),
               "Error, inconsistent data at line 1\n"
               "TLB entry 0 PP 0 LA -1, but page 0 has LA -1\n");
+}
+
+TEST(EventLines, TabledAndGeneralTextMatchPrintf) {
+  std::string expected, written;
+  for (int64_t record : {int64_t{1}, int64_t{99}, int64_t{100}, int64_t{4294967296}}) {
+    for (int32_t proc : {-1, 0, 7, 9, 10, -2147483647 - 1}) {
+      for (int32_t page : {-1, 0, 9, 10, 63, 64, 2097151}) {
+        for (int32_t frame = 0; frame < kFrames; ++frame) {
+          const int entry = frame % kTlbEntries;
+          char text[256];
+          snprintf(text, sizeof text,
+                   "Page Fault: line %lld proc %d LP %d PP %d\n"
+                   "TLB: line %lld Entry %d proc %d LP %d PP %d\n"
+                   "Page Fault: line %lld proc %d LP %d PP %d hand %d\n",
+                   static_cast<long long>(record), proc, page, frame,
+                   static_cast<long long>(record), entry, proc, page, frame,
+                   static_cast<long long>(record), proc, page, frame, entry);
+          expected += text;
+          OutputBuffer& out = sim.event_log;
+          out.attach(-1, false);
+          write_fault_and_tlb_lines(out, record, entry, proc, page, frame);
+          write_page_fault_line(out, record, proc, page, frame, entry);
+          written += out.pending();
+        }
+      }
+    }
+  }
+  EXPECT_EQ(written, expected);
 }
 
 }  // namespace
