@@ -1,0 +1,15 @@
+// LRU at every frame count in one pass (Mattson's stack distances): with
+// LRU, the pages in k frames are always the k most recently referenced, so a
+// reference at depth d of the recency stack faults exactly in the runs with
+// fewer than d frames. Terminations take the process's pages out of the
+// stack and leave their frames free, so each frame count keeps how many of
+// the top of the stack it holds.
+#pragma once
+
+#include <vector>
+
+#include "policies/frame_table.hpp"
+
+/// LRU's faults and dirty pages written with 1..max_frames frames; entry
+/// k-1 is for k frames. REQUIRES: 1 <= max_frames <= kMaxWhatIfFrames.
+std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, int max_frames);

@@ -1,0 +1,124 @@
+#include "policies/what_if.hpp"
+
+#include <algorithm>
+#include <memory>
+
+#include "policies/clock.hpp"
+#include "policies/fifo.hpp"
+#include "policies/lru.hpp"
+#include "policies/next_use.hpp"
+#include "policies/opt.hpp"
+
+namespace {
+
+class AnyRun {
+ public:
+  virtual ~AnyRun() = default;
+  virtual void run(std::span<const uint32_t> events, const uint32_t* next_use) = 0;
+  virtual PolicyCounts counts() const = 0;
+};
+
+template <class P>
+class RunOf : public AnyRun {
+ public:
+  RunOf(int frames, const ReferenceTrace& trace) : machine_(frames, trace) {}
+  void run(std::span<const uint32_t> events, const uint32_t* next_use) override {
+    machine_.run(events, next_use);
+  }
+  PolicyCounts counts() const override { return machine_.counts(); }
+
+ private:
+  PolicyMachine<P> machine_;
+};
+
+std::unique_ptr<AnyRun> make_run(const WhatIfRun& run, const ReferenceTrace& trace) {
+  switch (run.policy) {
+    case Policy::kClock:
+      return std::make_unique<RunOf<SecondChance>>(run.frames, trace);
+    case Policy::kCleanFirst:
+      return std::make_unique<RunOf<CleanFirst>>(run.frames, trace);
+    case Policy::kFifo:
+      return std::make_unique<RunOf<FirstInFirstOut>>(run.frames, trace);
+    case Policy::kLru:
+      return std::make_unique<RunOf<LeastRecentlyUsed>>(run.frames, trace);
+    case Policy::kOpt:
+      break;
+  }
+  return std::make_unique<RunOf<Optimal>>(run.frames, trace);
+}
+
+// Events every run takes in turn: small enough to stay in the core's cache
+// while all the runs go over them.
+constexpr uint64_t kPieceEvents = 1 << 14;
+
+}  // namespace
+
+std::string_view policy_name(Policy policy) {
+  switch (policy) {
+    case Policy::kClock:
+      return "clock";
+    case Policy::kCleanFirst:
+      return "clean-first";
+    case Policy::kFifo:
+      return "fifo";
+    case Policy::kLru:
+      return "lru";
+    case Policy::kOpt:
+      break;
+  }
+  return "opt";
+}
+
+std::vector<WhatIfResult> run_what_if(const ReferenceTrace& trace, std::span<const WhatIfRun> runs,
+                                      std::span<const uint64_t> interval_ends) {
+  std::vector<std::unique_ptr<AnyRun>> machines;
+  for (const WhatIfRun& run : runs) machines.push_back(make_run(run, trace));
+  std::vector<WhatIfResult> results(runs.size());
+  for (WhatIfResult& result : results) result.interval_faults.reserve(interval_ends.size());
+
+  const bool wants_next_use = std::any_of(
+      runs.begin(), runs.end(), [](const WhatIfRun& run) { return run.policy == Policy::kOpt; });
+  std::unique_ptr<NextUse> next_use;
+  if (wants_next_use) next_use = std::make_unique<NextUse>(trace);
+  std::vector<uint32_t> window;
+  uint64_t window_first = 0, window_end = 0;
+  size_t next_interval = 0;
+
+  for (size_t b = 0; b < trace.blocks(); ++b) {
+    const std::span<const uint32_t> block = trace.block(b);
+    const uint64_t block_first = uint64_t{b} << kEventBlockBits;
+    if (next_use && block_first >= window_end) {
+      const size_t index = static_cast<size_t>(block_first / next_use->window_events());
+      next_use->fill(index, window);
+      window_first = index * next_use->window_events();
+      window_end = window_first + window.size();
+    }
+    // Pieces of the block, ending at interval ends.
+    for (uint64_t first = block_first; first < block_first + block.size();) {
+      uint64_t end = std::min(block_first + block.size(), first + kPieceEvents);
+      while (next_interval < interval_ends.size() && interval_ends[next_interval] <= first)
+        ++next_interval;
+      if (next_interval < interval_ends.size()) end = std::min(end, interval_ends[next_interval]);
+      const std::span<const uint32_t> piece =
+          block.subspan(static_cast<size_t>(first - block_first), static_cast<size_t>(end - first));
+      const uint32_t* piece_next = next_use ? window.data() + (first - window_first) : nullptr;
+      for (auto& machine : machines) machine->run(piece, piece_next);
+      if (next_interval < interval_ends.size() && end == interval_ends[next_interval]) {
+        for (size_t r = 0; r < machines.size(); ++r) {
+          const int64_t before = results[r].totals.faults;
+          results[r].totals = machines[r]->counts();
+          results[r].interval_faults.push_back(results[r].totals.faults - before);
+        }
+        ++next_interval;
+      }
+      first = end;
+    }
+  }
+  for (size_t r = 0; r < machines.size(); ++r) results[r].totals = machines[r]->counts();
+  return results;
+}
+
+PolicyCounts run_policy(const ReferenceTrace& trace, Policy policy, int frames) {
+  const WhatIfRun run{policy, frames};
+  return run_what_if(trace, std::span(&run, 1)).front().totals;
+}

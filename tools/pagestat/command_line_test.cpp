@@ -1,0 +1,70 @@
+// The command line: each option in its forms, and each way it can be wrong.
+#include "tools/pagestat/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<const char*> words, PagestatOptions* options, std::string* error) {
+  words.insert(words.begin(), "pagestat");
+  return parse_command_line(static_cast<int>(words.size()), words.data(), options, error);
+}
+
+TEST(CommandLine, DefaultsWithoutArguments) {
+  PagestatOptions options;
+  std::string error;
+  ASSERT_TRUE(parse({}, &options, &error));
+  EXPECT_EQ(options.frames, 20);
+  EXPECT_FALSE(options.interval.has_value());
+  EXPECT_FALSE(options.curve || options.csv || options.help);
+  EXPECT_EQ(options.svg_path, "");
+  EXPECT_EQ(options.trace_path, "data.txt");
+}
+
+TEST(CommandLine, EveryOptionInItsForms) {
+  PagestatOptions options;
+  std::string error;
+  ASSERT_TRUE(
+      parse({"-f", "64", "-i7", "--curve", "--csv", "--svg=a.svg", "t.txt"}, &options, &error))
+      << error;
+  EXPECT_EQ(options.frames, 64);
+  EXPECT_EQ(options.interval, 7);
+  EXPECT_TRUE(options.curve && options.csv);
+  EXPECT_EQ(options.svg_path, "a.svg");
+  EXPECT_EQ(options.trace_path, "t.txt");
+  ASSERT_TRUE(parse({"-f1", "--svg", "b.svg", "-i", "1", "--", "-odd"}, &options, &error)) << error;
+  EXPECT_EQ(options.frames, 1);
+  EXPECT_EQ(options.svg_path, "b.svg");
+  EXPECT_EQ(options.trace_path, "-odd");
+  ASSERT_TRUE(parse({"-h"}, &options, &error));
+  EXPECT_TRUE(options.help);
+}
+
+TEST(CommandLine, WrongCommandLinesAreRefusedWithTheReason) {
+  const struct {
+    std::vector<const char*> words;
+    const char* error;
+  } cases[] = {
+      {{"-f", "0"}, "-f takes a number of frames from 1 to 64, not \"0\""},
+      {{"-f", "65"}, "-f takes a number of frames from 1 to 64, not \"65\""},
+      {{"-f", "2x"}, "-f takes a number of frames from 1 to 64, not \"2x\""},
+      {{"-f"}, "-f needs a value"},
+      {{"-i", "0"}, "-i takes a number of records of at least 1, not \"0\""},
+      {{"-i", "-5"}, "-i takes a number of records of at least 1, not \"-5\""},
+      {{"--svg"}, "--svg needs a value"},
+      {{"--svg="}, "--svg needs a file name"},
+      {{"--curves"}, "unknown option --curves (pagestat -h shows the usage)"},
+      {{"-x"}, "unknown option -x (pagestat -h shows the usage)"},
+      {{"a.txt", "b.txt"}, "one trace only: \"b.txt\" is one too many"},
+  };
+  for (const auto& c : cases) {
+    PagestatOptions options;
+    std::string error;
+    EXPECT_FALSE(parse(c.words, &options, &error)) << c.error;
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+}  // namespace
