@@ -29,7 +29,7 @@ while [ $# -gt 0 ]; do
     *) usage >&2; exit 2 ;;
   esac
 done
-targets=(tracegen bench_measure bench_plain_stdio)
+targets=(tracegen bench_measure bench_plain_stdio pagestat)
 [ -n "$pagesim" ] || targets+=(pagesim)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAGESIM_TESTS=OFF >/dev/null
@@ -46,6 +46,7 @@ echo "pagesim benchmark: $pagesim, $runs runs each, in $work ($(nproc) cores)"
 
 printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s %7s %7s %7s\n' workload records wall_s \
   user_s sys_s Mrec/s data_MB/s out_MB/s rss_MiB cat_s plain_s x_wall x_user
+declare -A pagesim_wall
 for records in 1000000 10000000; do
   for workload in local uniform mixed; do
     cp "$(bench_trace "$build/tracegen" "$work" "$workload" "$records")" "$run/data.txt"
@@ -67,6 +68,7 @@ for records in 1000000 10000000; do
     } < <("$build/bench_measure" "$runs" "$pagesim" -- "$build/bench_plain_stdio" \
       -- cat data.txt)
     data_bytes=$(stat -c %s data.txt)
+    [ "$records" -ne 10000000 ] || pagesim_wall[$workload]=$wall
     awk -v w="$workload" -v n="$records" -v wall="$wall" -v user="$user" -v sys="$sys" \
       -v rss="$rss" -v db="$data_bytes" -v ob="$out_bytes" -v cat_wall="$cat_wall" \
       -v plain_wall="$plain_wall" -v plain_user="$plain_user" 'BEGIN {
@@ -76,4 +78,15 @@ for records in 1000000 10000000; do
     rm -f out.txt
     cd "$root"
   done
+done
+
+# pagestat's default report and curve on the 10,000,000-record traces, its
+# report's time as a ratio to pagesim's own on the same trace.
+echo
+printf '%-8s ' pagestat
+"$root/bench/pagestat.sh" --header
+for workload in local uniform mixed; do
+  printf '%-8s ' "$workload"
+  PAGESTAT_RUNS=$runs "$root/bench/pagestat.sh" "$build" \
+    "$(bench_trace "$build/tracegen" "$work" "$workload" 10000000)" "${pagesim_wall[$workload]}"
 done
