@@ -28,13 +28,7 @@ LineKind parse_line(std::string_view line, uint64_t* address) {
 
 bool DinReader::next(MemoryReference* reference) {
   std::string_view line;
-  bool line_ends;
-  while (lines_->next_piece(&line, &line_ends)) {
-    if (!line_ends) {
-      malformed_->note(lines_->line_number(), line);
-      lines_->skip_rest_of_line();
-      continue;
-    }
+  while (next_whole_line(*lines_, *malformed_, &line)) {
     uint64_t address = 0;
     switch (parse_line(line, &address)) {
       case LineKind::kSkipped:

@@ -58,13 +58,7 @@ bool LackeyReader::next(MemoryReference* reference) {
     return true;
   }
   std::string_view line;
-  bool line_ends;
-  while (lines_->next_piece(&line, &line_ends)) {
-    if (!line_ends) {
-      malformed_->note(lines_->line_number(), line);
-      lines_->skip_rest_of_line();
-      continue;
-    }
+  while (next_whole_line(*lines_, *malformed_, &line)) {
     uint64_t address = 0;
     switch (classify(line, &address)) {
       case LineKind::kSkipped:

@@ -1,5 +1,7 @@
 #include "tools/traceconv/malformed_lines.hpp"
 
+#include "tools/traceconv/line_reader.hpp"
+
 namespace {
 
 // Enough of a line to recognise it.
@@ -37,4 +39,14 @@ std::string malformed_report(std::string_view path, const MalformedLines& malfor
   report.append(std::to_string(malformed.count())).append(" malformed ").append(unit);
   report.append(" skipped in this file: \"").append(malformed.first_text()).append("\"\n");
   return report;
+}
+
+bool next_whole_line(LineReader& lines, MalformedLines& malformed, std::string_view* line) {
+  bool line_ends;
+  while (lines.next_piece(line, &line_ends)) {
+    if (line_ends) return true;
+    malformed.note(lines.line_number(), *line);
+    lines.skip_rest_of_line();
+  }
+  return false;
 }

@@ -21,6 +21,12 @@ class MalformedLines {
   std::string first_text_;
 };
 
+class LineReader;
+
+/// Takes the next whole line of `lines`; a line too long for the reader's
+/// block is counted in `malformed` and passed over. False at the end.
+bool next_whole_line(LineReader& lines, MalformedLines& malformed, std::string_view* line);
+
 /// `FILE:LINE: first of N malformed UNIT skipped in this file: "TEXT"` and a
 /// newline. REQUIRES: malformed.count() > 0.
 std::string malformed_report(std::string_view path, const MalformedLines& malformed,
