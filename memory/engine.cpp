@@ -28,42 +28,39 @@ std::string_view take_messages() {
   return text;
 }
 
+namespace {
+
+// SimState and MachineState name the machine's fields alike, so one list of
+// them serves both directions and a field added to one cannot be missed in
+// the other copy.
+template <class To, class From>
+void copy_machine(To& to, const From& from) {
+  std::memcpy(to.tlb, from.tlb, sizeof to.tlb);
+  std::memcpy(to.frames, from.frames, sizeof to.frames);
+  to.reference_clock = from.reference_clock;
+  to.record_number = from.record_number;
+  to.tlb_misses = from.tlb_misses;
+  to.page_faults = from.page_faults;
+  to.dirty_writes = from.dirty_writes;
+  to.clock_hand = from.clock_hand;
+  to.replacement_mode = from.replacement_mode;
+  to.free_frame_mask = from.free_frame_mask;
+  std::memcpy(to.resident_count, from.resident_count, sizeof to.resident_count);
+  to.ref_mask = from.ref_mask;
+  to.dirty_mask = from.dirty_mask;
+  std::memcpy(to.tlb_entry_of, from.tlb_entry_of, sizeof to.tlb_entry_of);
+  std::memcpy(to.tlb_index_slot, from.tlb_index_slot, sizeof to.tlb_index_slot);
+  to.tlb_order = from.tlb_order;
+}
+
+}  // namespace
+
 MachineState save_machine() {
   MachineState state;
-  std::memcpy(state.tlb, sim.tlb, sizeof state.tlb);
-  std::memcpy(state.frames, sim.frames, sizeof state.frames);
-  state.reference_clock = sim.reference_clock;
-  state.record_number = sim.record_number;
-  state.tlb_misses = sim.tlb_misses;
-  state.page_faults = sim.page_faults;
-  state.dirty_writes = sim.dirty_writes;
-  state.clock_hand = sim.clock_hand;
-  state.replacement_mode = sim.replacement_mode;
-  state.free_frame_mask = sim.free_frame_mask;
-  std::memcpy(state.resident_count, sim.resident_count, sizeof state.resident_count);
-  state.ref_mask = sim.ref_mask;
-  state.dirty_mask = sim.dirty_mask;
-  std::memcpy(state.tlb_entry_of, sim.tlb_entry_of, sizeof state.tlb_entry_of);
-  std::memcpy(state.tlb_index_slot, sim.tlb_index_slot, sizeof state.tlb_index_slot);
-  state.tlb_order = sim.tlb_order;
+  copy_machine(state, sim);
   return state;
 }
 
 void restore_machine(const MachineState& state) {
-  std::memcpy(sim.tlb, state.tlb, sizeof state.tlb);
-  std::memcpy(sim.frames, state.frames, sizeof state.frames);
-  sim.reference_clock = state.reference_clock;
-  sim.record_number = state.record_number;
-  sim.tlb_misses = state.tlb_misses;
-  sim.page_faults = state.page_faults;
-  sim.dirty_writes = state.dirty_writes;
-  sim.clock_hand = state.clock_hand;
-  sim.replacement_mode = state.replacement_mode;
-  sim.free_frame_mask = state.free_frame_mask;
-  std::memcpy(sim.resident_count, state.resident_count, sizeof state.resident_count);
-  sim.ref_mask = state.ref_mask;
-  sim.dirty_mask = state.dirty_mask;
-  std::memcpy(sim.tlb_entry_of, state.tlb_entry_of, sizeof state.tlb_entry_of);
-  std::memcpy(sim.tlb_index_slot, state.tlb_index_slot, sizeof state.tlb_index_slot);
-  sim.tlb_order = state.tlb_order;
+  copy_machine(sim, state);
 }
