@@ -26,13 +26,26 @@ void expect_same_as_pagesim(const std::string& trace, const std::string& mode) {
 }
 
 TEST(BuggySimulator, UnplantedMatchesPagesimOnGeneratedWorkloads) {
-  for (const char* workload : {"uniform", "local", "mixed"}) {
+  struct Workload {
+    const char* name;
+    const char* records;
+    size_t skipped;  ///< leading records dropped
+  };
+  // mixed starts with a local phase; its uniform phase from record 50,001 on
+  // has evictions, terminations and pages out of range together.
+  const Workload workloads[] = {{"uniform", "4000", 0},
+                                {"local", "4000", 0},
+                                {"mixed", "4000", 0},
+                                {"mixed", "54000", 50000}};
+  for (const Workload& workload : workloads) {
     TempFolder folder;
-    const RunResult made = run_program(TRACEGEN_BINARY, folder, {workload, "4000", "7"});
-    ASSERT_EQ(made.exit_status, 0) << workload;
+    const RunResult made = run_program(TRACEGEN_BINARY, folder, {workload.name, workload.records});
+    ASSERT_EQ(made.exit_status, 0) << workload.name;
+    size_t start = 0;
+    for (size_t n = 0; n < workload.skipped; ++n) start = made.out.find('\n', start) + 1;
     for (const char* mode : {"0", "1"}) {
-      SCOPED_TRACE(std::string(workload) + " mode " + mode);
-      expect_same_as_pagesim(made.out, mode);
+      SCOPED_TRACE(std::string(workload.name) + " " + workload.records + " mode " + mode);
+      expect_same_as_pagesim(made.out.substr(start), mode);
     }
   }
 }
