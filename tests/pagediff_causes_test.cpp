@@ -90,11 +90,13 @@ const Row kCatalogue[] = {
      pages(1, 0, 5)},
     {"tlb-entries-12", "0", false, "out.txt:18: record 5: TLB entry", "tlb-entries-12",
      pages(1, 0, 12)},
-    {"tlb-ignores-process", "0", false, "out.txt:3: record 2: ends early", "tlb-ignores-process",
-     "1 2048 2048\n2 2048 2048\n"},
+    // Each row's log goes on after the difference: a log that ends there
+    // would be reproduced by every mistake that leaves its start alone.
+    {"tlb-ignores-process", "0", false, "out.txt:3: record 2: missing page fault",
+     "tlb-ignores-process", "1 2048 2048\n2 2048 2048\n2 4096 4096\n"},
     // Page 0 stays in frame 0 after page 8 took its TLB entry.
-    {"tlb-no-load-on-frame-hit", "0", false, "out.txt:19: record 6: ends early",
-     "tlb-no-load-on-frame-hit", pages(1, 0, 8) + record(1, 0, 0)},
+    {"tlb-no-load-on-frame-hit", "0", false, "out.txt:19: record 6: missing TLB load",
+     "tlb-no-load-on-frame-hit", pages(1, 0, 8) + record(1, 0, 0) + record(1, 9, 9)},
     {"tlb-kept-on-eviction", "0", false, "out.txt:43: record 12: TLB entry", "tlb-kept-on-eviction",
      pages(1, 0, 19) + record(1, 0, 0) + record(1, 20, 20) + record(1, 0, 0)},
     {"termination-keeps-tlb", "0", false, "out.txt:10: record 4: TLB entry",
@@ -143,7 +145,8 @@ const Row kCatalogue[] = {
      "clean-first-clears-dirty", kHandFrameReferenced},
     // After one turn every ref bit is 0, so taking the first unreferenced
     // frame is the plain clock: no mode 1 trace tells it from other-mode.
-    {"clean-first-any-unreferenced", "1", false, "out.txt:46: record 14: victim frame",
+    // The totals tell it from clean-first-clears-dirty.
+    {"clean-first-any-unreferenced", "1", true, "out.txt:46: record 14: victim frame",
      "clean-first-any-unreferenced, other-mode", kHandFrameReferenced},
     {"dirty-counted-at-termination", "0", true, "stdout.txt:4: totals",
      "dirty-counted-at-termination", written_pages(1, 0, 3) + "1 0 0\n"},
@@ -206,19 +209,22 @@ TEST(PagediffCauses, AMistakeOutsideTheCatalogueIsUnknown) {
 }
 
 TEST(PagediffCauses, AllNamesTwoMistakesPlantedAtOnce) {
-  const Row row{.plants = "tlb-empty-highest-first terminations-not-counted",
-                .mode = "0",
-                .with_stdout = false,
-                .first_line = {},  // both blocks are looked for below
-                .cause = {},
-                .trace = "7 3000 3100\n7 0 0\n8 5000 6000\n"};
+  // The numbers drift only after the termination, 83 lines after the first
+  // difference, so the first mistake alone reproduces well past it.
+  const Row row{
+      .plants = "tlb-empty-highest-first terminations-not-counted",
+      .mode = "0",
+      .with_stdout = false,
+      .first_line = {},  // both blocks are looked for below
+      .cause = {},
+      .trace = "7 3000 3100\n" + pages(7, 4, 43) + "7 0 0\n" + "8 5000 6000\n" + pages(8, 10, 20)};
   const Diagnosis diagnosis = diagnose(row, {"--all"});
   EXPECT_EQ(diagnosis.exit_status, 1);
   const std::vector<std::string>& lines = diagnosis.lines;
   // Each block starts with its location and cause lines, in the order found.
   const std::vector<std::string> tlb_block{"out.txt:2: record 1: TLB entry",
                                            "cause: tlb-empty-highest-first"};
-  const std::vector<std::string> number_block{"out.txt:5: record 3: record number",
+  const std::vector<std::string> number_block{"out.txt:85: record 23: record number",
                                               "cause: terminations-not-counted"};
   const auto first = std::search(lines.begin(), lines.end(), tlb_block.begin(), tlb_block.end());
   ASSERT_NE(first, lines.end());
