@@ -115,6 +115,7 @@ TEST(Replacement, CleanFirstRulesInModeOneAndNotInModeZero) {
       {"clean-first-one-turn", 0, 1},
       {"clean-first-any-unreferenced", 0, 1},
       {"clean-first-clears-dirty", 0, 0},
+      {"clean-first-keeps-ref", 0, 1},  // no frame ever looks unreferenced
   };
   for (const CleanFirstCase& c : cases) {
     Variant variant = variant_of(c.id);
@@ -195,6 +196,9 @@ TEST(Tlb, MissesThatFindTheFrame) {
   EXPECT_EQ(last_line_starting(no_load.text.event_log, "TLB"),
             "TLB: line 2 Entry 0 proc 1 LP 2 PP 1");
   EXPECT_EQ(no_load.state.tlb_misses, 4) << "the write misses too";
+  EXPECT_EQ(
+      run(variant_of("faults-not-counted-as-misses", "tlb-entries-1"), trace).state.tlb_misses, 1)
+      << "only the miss that found page 0 in its frame";
   const Outcome no_search = run(variant_of("no-frame-search", "tlb-entries-1"), trace);
   EXPECT_EQ(last_line_starting(no_search.text.event_log, "Page Fault"),
             "Page Fault: line 3 proc 1 LP 0 PP 2");
