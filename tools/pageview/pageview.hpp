@@ -20,6 +20,19 @@ struct PageviewRequest {
   std::string output_path = "pageview.html";  ///< "-": standard output
 };
 
+/// Records a page around a difference shows before it and after it.
+inline constexpr int64_t kRecordsBeforeDifference = 50;
+inline constexpr int64_t kRecordsAfterDifference = 10;
+
+/// Sets the window of `request` around `record` (from 50 records before it
+/// to 10 after, fewer near the start) and opens the page there.
+/// REQUIRES: record >= 1.
+inline void center_on_record(PageviewRequest& request, int64_t record) {
+  request.first_record = record > kRecordsBeforeDifference ? record - kRecordsBeforeDifference : 1;
+  request.count = record + kRecordsAfterDifference - request.first_record + 1;
+  request.open_record = record;
+}
+
 /// What write_pageview found besides writing the page.
 struct PageviewResult {
   int64_t trace_records = 0;  ///< records pagesim reads in the trace
