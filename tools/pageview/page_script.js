@@ -261,7 +261,7 @@
       rows.append(row);
 
       const angle = (2 * Math.PI * f) / FRAMES - Math.PI / 2;
-      const x = 230 + 192 * Math.cos(angle), y = 230 + 192 * Math.sin(angle);
+      const x = 250 + 212 * Math.cos(angle), y = 250 + 212 * Math.sin(angle);
       const cls = "slot" + (free ? " free" : "") + (!free && ref ? " ref" : "") +
         (!free && dirty ? " dirty" : "") + (loaded.has(f) ? " loaded" : "");
       const group = svg("g", { "data-frame": f });
@@ -276,8 +276,8 @@
     }
     const angle = (2 * Math.PI * now.hand) / FRAMES - Math.PI / 2;
     const hand = $("ring-hand");
-    hand.setAttribute("x2", String(230 + 140 * Math.cos(angle)));
-    hand.setAttribute("y2", String(230 + 140 * Math.sin(angle)));
+    hand.setAttribute("x2", String(250 + 160 * Math.cos(angle)));
+    hand.setAttribute("y2", String(250 + 160 * Math.sin(angle)));
     $("ring-label").textContent = "hand at " + now.hand;
   }
 
