@@ -43,7 +43,8 @@ struct PageviewResult {
 /// Returns false with `error` set to one line (no program name) when it
 /// cannot: bad request, unreadable trace or log, unwritable output, or a
 /// trace on which pagesim itself ends the run within the window. Nothing is
-/// written then.
+/// written then. The model runs in a child process: the caller's own run of
+/// it, if any, is left as it was.
 bool write_pageview(const PageviewRequest& request, PageviewResult& result, std::string& error);
 
 /// The same, for a caller that needs only whether it worked.

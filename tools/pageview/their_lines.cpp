@@ -33,14 +33,20 @@ bool read_their_lines(const std::string& path, int64_t first, int64_t count, The
   }
   lines.first = first;
   lines.of_record.assign(static_cast<size_t>(count), {});
+  std::vector<int64_t> dropped(static_cast<size_t>(count), 0);
   std::string line;
   int64_t record = -1;
   const auto keep = [&] {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const int64_t named = named_record(line);
     if (named >= 0) record = named;
-    if (record >= first && record - first < count)
-      lines.of_record[static_cast<size_t>(record - first)].push_back(line);
+    if (record >= first && record - first < count) {
+      const auto index = static_cast<size_t>(record - first);
+      if (lines.of_record[index].size() < kTheirLinesPerRecord)
+        lines.of_record[index].push_back(line);
+      else
+        ++dropped[index];
+    }
     line.clear();
   };
   char block[1 << 16];
@@ -61,5 +67,9 @@ bool read_their_lines(const std::string& path, int64_t first, int64_t count, The
     return false;
   }
   if (!line.empty()) keep();
+  for (size_t i = 0; i < dropped.size(); ++i) {
+    if (dropped[i] > 0)
+      lines.of_record[i].push_back("(" + std::to_string(dropped[i]) + " more lines)");
+  }
   return true;
 }
