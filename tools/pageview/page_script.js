@@ -71,6 +71,11 @@
   if (data.heading) { $("heading").textContent = data.heading; $("heading").hidden = false; }
   const notes = data.notes.slice();
   notes.push(data.trace + " has " + data.records + " records that pagesim reads.");
+  if (data.theirs) {
+    notes.push(differences.length === 0 ? "Your lines match pagesim's in every record shown." :
+      "Your lines differ from pagesim's in " + differences.length + " of the records shown, first in record " +
+      differences[0] + ".");
+  }
   $("notes").textContent = notes.join(" ");
   const slider = $("slider");
   slider.min = first; slider.max = first + count - 1;
