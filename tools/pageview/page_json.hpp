@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "tools/pageview/page_data.hpp"
 #include "tools/pageview/their_lines.hpp"

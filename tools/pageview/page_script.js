@@ -99,11 +99,12 @@
     $("rec-meaning").textContent = meaning;
   }
 
+  // The page a frame held just before reference `which` of record i.
   function ownerBefore(i, which, frame) {
-    if (which === 1 && s0Loaded(i, frame)) return [steps[i].fields[0], steps[i].refs[0].page];
+    if (which === 1 && readFaultedInto(i, frame)) return [steps[i].fields[0], steps[i].refs[0].page];
     return (i === 0 ? before : states[i - 1]).frames[frame];
   }
-  function s0Loaded(i, frame) {
+  function readFaultedInto(i, frame) {
     const r = steps[i].refs[0];
     return r.outcome >= 2 && r.frame === frame;
   }
