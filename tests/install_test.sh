@@ -8,7 +8,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for program in pagesim tracegen tracecheck pagediff pagestat traceconv; do
+for program in pagesim tracegen tracecheck pagediff pagestat traceconv pageview; do
   test -x "$prefix/bin/$program" || { echo "missing bin/$program" >&2; exit 1; }
   test -s "$prefix/share/man/man1/$program.1" || { echo "missing man1/$program.1" >&2; exit 1; }
 done
@@ -27,6 +27,7 @@ grep -q '^40 steps were executed$' "$prefix/installed/stdout"
 # The installed pagediff finds pagesim's own log identical to its run.
 (cd "$prefix/installed" && "$prefix/bin/pagediff" -m 1 out.txt stdout > /dev/null)
 (cd "$prefix/installed" && "$prefix/bin/pagestat" > /dev/null 2>&1)
+(cd "$prefix/installed" && "$prefix/bin/pageview" -m 1 -o page.html && grep -q '"first":1,' page.html)
 test "$(printf '1 2 3\n' | "$prefix/bin/traceconv" pages /dev/stdin)" = "1 1025 1025
 1 2049 2049
 1 3073 3073"
