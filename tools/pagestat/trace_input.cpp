@@ -22,6 +22,7 @@ uint64_t rounded(double value) {
 // Why `trace` could not grow past its records: the records the whole input
 // holds, estimated from a regular file's size, and the bytes they need.
 std::string memory_note(int fd, const ReferenceTrace& trace, uint64_t bytes_read) {
+  if (trace.records() == 0) return "not enough memory to read the trace";
   const double bytes_per_record = trace.records() > 0
                                       ? static_cast<double>(trace.events() * sizeof(uint32_t)) /
                                             static_cast<double>(trace.records())
