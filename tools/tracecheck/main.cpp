@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 
 #include "io/output_buffer.hpp"
@@ -29,6 +30,8 @@ constexpr const char kUsage[] = "usage: tracecheck [FILE]   (default data.txt)\n
 
 TraceScanner scanner;
 OutputBuffer out;
+// Processes in the table so far, for a report that it ran out of memory.
+size_t processes_seen = 0;
 // Why the first write to standard output failed; 0 while none has.
 int write_errno = 0;
 
@@ -58,9 +61,24 @@ int cannot_run(const std::string& message) {
   return kExitCannotRead;
 }
 
+int check(int argc, char** argv);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  try {
+    return check(argc, argv);
+  } catch (const std::bad_alloc&) {
+    out.flush();  // the findings so far stay written
+    write_to_stderr("tracecheck: not enough memory for the table of every process's pages (" +
+                    std::to_string(processes_seen) + " processes)\n");
+    return kExitCannotRead;
+  }
+}
+
+namespace {
+
+int check(int argc, char** argv) {
   // A file-size limit makes a write fail, which is reported, instead of
   // ending the program with the report cut and nothing said.
   signal(SIGXFSZ, SIG_IGN);
@@ -95,6 +113,7 @@ int main(int argc, char** argv) {
     }
     const int32_t proc = fields[0];
     auto& pages = pages_of_process[proc];
+    processes_seen = pages_of_process.size();
     if (proc == kEmpty) {
       ++findings;
       print(where + ": process -1 is the tables' empty marker\n");
@@ -146,3 +165,5 @@ int main(int argc, char** argv) {
   if (out.failed()) return could_not_write();
   return findings > 0 ? kExitFindings : kExitClean;
 }
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -63,7 +64,13 @@ int main(int argc, char** argv) {
   if (argc == 4 && !parse_count(argv[3], &seed))
     return usage("tracegen: SEED must be a whole number\n");
 
-  auto out = std::make_unique<OutputBuffer>();
+  std::unique_ptr<OutputBuffer> out;
+  try {
+    out = std::make_unique<OutputBuffer>();
+  } catch (const std::bad_alloc&) {
+    write_to_stderr("tracegen: not enough memory for the output buffer (1 MB)\n");
+    return kExitUsage;
+  }
   out->attach(STDOUT_FILENO, false);
   TraceGenerator generator(workload, seed);
   for (uint64_t i = 0; i < records && !out->failed(); ++i) {
