@@ -273,6 +273,11 @@ struct Row {
   Fault fault;
 };
 
+// How ctest and a failure name a row.
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << programs()[row.program].name << " " << fault_name(row.fault);
+}
+
 std::vector<Row> rows() {
   std::vector<Row> all;
   for (size_t p = 0; p < programs().size(); ++p) {
