@@ -524,6 +524,22 @@ TEST_P(FaultInjection, HoldsWithOneClearLine) {
   }
 }
 
+// Every program with options answers -h and --help with its usage on
+// standard output (pagesim's command line is a mode and a breakpoint).
+TEST(EveryProgram, HelpPrintsTheUsageOnStandardOutput) {
+  for (const Program& program : programs()) {
+    if (program.banner || program.inputs_only) continue;
+    for (const std::string option : {"-h", "--help"}) {
+      TempFolder folder;
+      const RunResult run = run_program(program.binary, folder, {option});
+      EXPECT_EQ(run.exit_status, 0) << program.name << " " << option;
+      EXPECT_EQ(run.out.rfind("usage: " + command_name(program) + " ", 0), 0u)
+          << program.name << " " << option << ": " << run.out;
+      EXPECT_EQ(run.err, "") << program.name << " " << option;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryProgram, FaultInjection, ::testing::ValuesIn(rows()),
                          [](const ::testing::TestParamInfo<Row>& info) {
                            return programs()[info.param.program].name + "_" +
