@@ -178,7 +178,7 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
     }
     report.put(csv_report(results));
   } else if (!streams_intervals) {
-    report.put(text_report(results));
+    write_text_report(results, [&report](std::string_view text) { report.put(text); });
   } else {
     report.put(text_report_head(results));
     const IntervalTable table = streamed_interval_table(results);
