@@ -74,7 +74,8 @@ class Report {
 // Runs the tasks on this thread and one more, each task once: the machine
 // this is made for has two cores. Tasks come longest first. A task's
 // exception stops both threads taking more and is thrown again here; a
-// helper that cannot start throws std::system_error before any task runs.
+// helper that cannot start throws std::system_error, saying so, before any
+// task runs.
 void run_on_two_threads(const std::vector<std::function<void()>>& tasks) {
   std::atomic<size_t> next{0};
   std::exception_ptr failures[2];
@@ -86,7 +87,12 @@ void run_on_two_threads(const std::vector<std::function<void()>>& tasks) {
       next = tasks.size();
     }
   };
-  std::thread helper(work, &failures[1]);
+  std::thread helper;
+  try {
+    helper = std::thread(work, &failures[1]);
+  } catch (const std::system_error& error) {
+    throw std::system_error(error.code(), "not enough memory for a second thread");
+  }
   work(&failures[0]);
   helper.join();
   for (const std::exception_ptr& failure : failures)
@@ -219,7 +225,7 @@ int analyse(const PagestatOptions& options, Report& report) {
     return cannot_run("not enough memory to run the trace (" + trace_size(trace) + ")");
   } catch (const std::system_error& error) {
     report.flush();
-    return cannot_run("not enough memory for a second thread (" + error.code().message() + ")");
+    return cannot_run(error.what());  // the helper thread or the trial process
   }
 }
 
