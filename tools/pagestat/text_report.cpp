@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
+#include "tools/pagestat/interval_table.hpp"
 #include "tools/pagestat/text_table.hpp"
 
 namespace {
@@ -134,27 +135,16 @@ std::string section_curve(const PagestatResults& results) {
          table.render();
 }
 
-std::string section_intervals(const PagestatResults& results) {
-  TextTable table;
-  std::vector<std::string> header = {"records", "mode 0 TLB misses", "mode 0 faults",
-                                     "mode 1 TLB misses", "mode 1 faults"};
-  for (const Policy policy : kPolicies) header.emplace_back(policy_name(policy));
-  table.add_row(std::move(header));
-  const int64_t records = results.trace->records();
-  for (size_t i = 0; i < results.interval_ends.size(); ++i) {
-    const int64_t first = static_cast<int64_t>(i) * results.interval + 1;
-    const int64_t last = std::min(records, first + results.interval - 1);
-    std::vector<std::string> row = {count(first) + "-" + count(last)};
-    for (const auto& mode : results.modes) {
-      row.push_back(count(mode->interval_tlb_misses[i]));
-      row.push_back(count(mode->interval_faults[i]));
-    }
-    for (const WhatIfResult& what_if : results.what_if)
-      row.push_back(count(what_if.interval_faults[i]));
-    table.add_row(std::move(row));
+// Interval `i` as the results hold it.
+IntervalRow held_row(const PagestatResults& results, size_t i) {
+  IntervalRow row;
+  size_t c = 0;
+  for (const auto& mode : results.modes) {
+    row[c++] = mode->interval_tlb_misses[i];
+    row[c++] = mode->interval_faults[i];
   }
-  return "Intervals of " + count(results.interval) + " records (policies' faults at " +
-         count(results.frames) + " frames)\n" + table.render();
+  for (const WhatIfResult& what_if : results.what_if) row[c++] = what_if.interval_faults[i];
+  return row;
 }
 
 }  // namespace
@@ -180,7 +170,7 @@ bool clocks_match_pagesim(const PagestatResults& results) {
   return true;
 }
 
-std::string text_report(const PagestatResults& results) {
+std::string text_report_head(const PagestatResults& results) {
   const ReferenceTrace& trace = *results.trace;
   std::string text = "pagestat: " + results.trace_name + ": " + count(trace.records()) +
                      " records, " + count(trace.references()) + " references, " +
@@ -189,6 +179,40 @@ std::string text_report(const PagestatResults& results) {
   text += section_pagesim(results) + "\n" + section_processes(results) + "\n" +
           section_what_if(results) + "\n";
   if (results.curve) text += section_curve(results) + "\n";
-  text += section_intervals(results);
+  return text + "Intervals of " + count(results.interval) + " records (policies' faults at " +
+         count(results.frames) + " frames)\n";
+}
+
+IntervalTable streamed_interval_table(const PagestatResults& results) {
+  // An interval makes at most two references a record.
+  const int64_t per_interval = 2 * results.interval;
+  IntervalRow most{};
+  size_t c = 0;
+  for (const auto& mode : results.modes) {
+    most[c++] = std::min(per_interval, mode->tlb_misses);
+    most[c++] = std::min(per_interval, mode->page_faults);
+  }
+  for (const WhatIfResult& what_if : results.what_if)
+    most[c++] = std::min(per_interval, what_if.totals.faults);
+  return IntervalTable(results.trace->records(), results.interval, most);
+}
+
+void write_text_report(const PagestatResults& results,
+                       const std::function<void(std::string_view)>& put) {
+  const size_t intervals = results.interval_ends.size();
+  IntervalRow most{};
+  for (size_t i = 0; i < intervals; ++i) {
+    const IntervalRow row = held_row(results, i);
+    for (size_t c = 0; c < row.size(); ++c) most[c] = std::max(most[c], row[c]);
+  }
+  const IntervalTable table(results.trace->records(), results.interval, most);
+  put(text_report_head(results) + table.header());
+  for (size_t i = 0; i < intervals; ++i)
+    put(table.row(static_cast<int64_t>(i), held_row(results, i)));
+}
+
+std::string text_report(const PagestatResults& results) {
+  std::string text;
+  write_text_report(results, [&text](std::string_view part) { text += part; });
   return text;
 }
