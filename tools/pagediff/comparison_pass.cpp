@@ -1,181 +1,536 @@
 #include "tools/pagediff/comparison_pass.hpp"
 
+#include <algorithm>
 #include <string_view>
 
-#include "memory/engine.hpp"
+#include "tools/pagediff/event_line.hpp"
+#include "tools/pagediff/line_window.hpp"
+#include "variants/text.hpp"
 
 namespace {
 
-// Whether their next line is `expected` (one line with its line feed). A
-// last line without a line feed still matches; `unterminated` says so.
-bool match_line(TheirText& text, std::string_view expected, TheirLine& mismatch,
-                bool& unterminated) {
-  if (text.skip_line_if_next(expected)) return true;
-  bool line_feed = false;
-  mismatch.number = text.lines_read() + 1;
-  mismatch.ended = !text.next_line(mismatch.text, line_feed);
-  mismatch.cut = !mismatch.ended && !line_feed;
-  const std::string_view bare = expected.substr(0, expected.size() - 1);
-  if (mismatch.cut && mismatch.text == bare) {
-    unterminated = true;
-    return true;
-  }
-  return false;
+using variants::Event;
+using variants::EventKind;
+using variants::Machine;
+using variants::RecordResult;
+
+// pagesim's start-up banner, which a program run with 2>&1 leaves in its
+// standard output.
+constexpr std::string_view kBanner =
+    "This works slightly differently from the spec because\n"
+    "it allows you to display extensive debugging info\n"
+    "With no arguments, it works just like your program\n"
+    "If the first arg is 0, it works just like your\n"
+    "program with no arguments.  If the first argument is\n"
+    "1, it will work like your program with one argument.\n"
+    "If there is a second argument,  and it is a number, it\n"
+    "will treat it as a breakpoint and start displaying\n"
+    "extensive information about the status at each\n"
+    "subsequent line\n";
+constexpr uint64_t kBannerLines = 10;
+
+// Records after pagesim's at which their line's record is still looked up.
+constexpr int64_t kLookAhead = 1000;
+
+enum File { kLog = 0, kOut = 1 };
+
+uint64_t count_lines(std::string_view text) {
+  return static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n'));
 }
+
+// The base machine's events: its text, the history, and where the second
+// reference's text starts.
+class BaseSink final : public variants::EventSink {
+ public:
+  BaseSink(History& history, PassResult& result) : history_(history), result_(result) {}
+  void on_event(const Event& event) override {
+    if (event.which >= 0) {
+      if (first_which_ == -2) {
+        first_which_ = event.which;
+      } else if (event.which != first_which_ && second_events_ == std::string::npos) {
+        second_events_ = text.event_log.size();
+        second_messages_ = text.console.size();
+      }
+    }
+    if (event.kind == EventKind::kBadPage) ++result_.messages_by_page[event.page];
+    text.on_event(event);
+    history_.on_event(event);
+  }
+  void clear() {
+    text.event_log.clear();
+    text.console.clear();
+    text.errors.clear();
+    first_which_ = -2;
+    second_events_ = second_messages_ = std::string::npos;
+  }
+  /// Which reference the text at `offset` belongs to (the order they ran in).
+  int which_at(size_t offset) const {
+    if (second_events_ == std::string::npos || offset < second_events_) return first_which_;
+    return 1 - first_which_;
+  }
+  size_t second_events() const { return second_events_; }
+  size_t second_messages() const { return second_messages_; }
+
+  variants::TextSink text;
+
+ private:
+  History& history_;
+  PassResult& result_;
+  int first_which_ = -2;
+  size_t second_events_ = std::string::npos;
+  size_t second_messages_ = std::string::npos;
+};
+
+// One candidate's progress in one of the user's files.
+struct Follow {
+  bool lockstep = true;  ///< the same text as pagesim's so far, which matched
+  uint64_t cursor = 0;   ///< the next line to match, once not in lockstep
+};
+
+struct Runner {
+  Candidate candidate;
+  Machine machine;
+  variants::TextSink text;
+  Follow follow[2];
+  bool stopped = false;
+};
 
 class Pass {
  public:
-  Pass(TheirText& log, TheirText* out) : log_(log), out_(out) {}
-
-  void run(int trace_fd, int32_t mode) {
-    // A block of the trace, allocated when running: not a part of the program file.
-    static TraceScanner& scanner = *new TraceScanner;
-    scanner.attach(trace_fd);
-    start_engine(mode);
-    int32_t record[kRecordFields] = {0, 0, 0};
-    while (scanner.read_record(record) > 0) {
-      ++sim.record_number;
-      if (is_termination(record)) {
-        count_dirty_pages_of(record[0]);
-        release_process(record[0]);
-        continue;
-      }
-      // One comparison per record; where the read's text ends tells the
-      // references apart when a line differs.
-      const int64_t lines_before = sim.tlb_misses + sim.page_faults;
-      translate(record[0], record[1], 0);
-      const size_t read_events = sim.event_log.pending().size();
-      const size_t read_messages = sim.console.pending().size();
-      translate(record[0], record[2], 1);
-      const std::string_view events = take_events();
-      const auto lines = static_cast<uint64_t>(sim.tlb_misses + sim.page_faults - lines_before);
-      if (!events.empty() && !log_.skip_if_next(events, lines) &&
-          !locate_difference(events, read_events)) {
-        finish();
-        return;
-      }
-      const std::string_view messages = take_messages();
-      if (!messages.empty()) compare_messages(messages, read_messages);
+  Pass(TraceInput& trace, const variants::Variant& base, TheirText& log, TheirText* out)
+      : trace_(trace),
+        base_(base),
+        before_(base),
+        history_(base.geometry),
+        sink_(history_, result_) {
+    files_[kLog] = &log;
+    files_[kOut] = out;
+    for (const variants::Hypothesis& hypothesis : variants::catalogue(base)) {
+      Runner runner{
+          {hypothesis.id, hypothesis.variant}, Machine(hypothesis.variant), {}, {}, false};
+      runners_.push_back(std::move(runner));
     }
-    result_.stop = scanner.stop_reason();
-    if (!log_.at_end()) {
-      result_.log_differs = true;
-      LogDifference& difference = result_.log;
-      difference.record = sim.record_number;
-      difference.pagesim_ended = true;
-      bool line_feed = false;
-      difference.theirs.number = log_.lines_read() + 1;
-      log_.next_line(difference.theirs.text, line_feed);
-      difference.theirs.cut = !line_feed;
-    }
-    finish();
-    if (!result_.log_differs) compare_totals();
+    if (out == nullptr) base_out_done_ = true;
   }
 
-  PassResult& result() { return result_; }
+  PassResult run() {
+    if (files_[kOut] != nullptr && files_[kOut]->skip_if_next(kBanner, kBannerLines))
+      result_.banner_skipped = true;
+    int converted = 0;
+    while ((converted = trace_.read_record(fields_)) > 0) {
+      ++records_;
+      last_converted_ = converted;
+      if (base_running_) run_base(converted);
+      if (!runners_.empty()) run_runners();
+      if (base_running_ && !base_ended_ && result_.stopped) end_base();
+      if (base_running_ && base_log_done_ && (want_record_ == 0 || records_ > want_record_ + 1))
+        base_running_ = false;
+      if (!base_running_ && runners_.empty()) {
+        // Only the count and where reading stops are wanted now.
+        while (trace_.read_record(fields_) > 0) ++records_;
+        break;
+      }
+    }
+    if (base_running_) take_other_references();
+    result_.stop = trace_.scanner().stop_reason();
+    result_.read_errno = trace_.read_errno();
+    if (!base_ended_) end_base();
+    end_runners();
+    finish();
+    return std::move(result_);
+  }
 
  private:
-  // The chunk did not match as a whole: finds its first line that differs.
-  // Returns true when every line matched after all (a last line without a
-  // line feed).
-  bool locate_difference(std::string_view events, size_t read_events) {
-    int position = 0;
-    for (size_t start = 0; start < events.size(); ++position) {
-      if (start == read_events) position = 0;  // the write's first line
-      const int which = start < read_events ? 0 : 1;
-      const size_t end = events.find('\n', start) + 1;
-      const std::string_view line = events.substr(start, end - start);
-      LogDifference& difference = result_.log;
-      if (!match_line(log_, line, difference.theirs, result_.log_unterminated)) {
-        result_.log_differs = true;
-        difference.record = sim.record_number;
-        difference.reference = which;
-        difference.position = position;
-        difference.pagesim_line = line.substr(0, line.size() - 1);
-        difference.reference_events = events;
+  void run_base(int converted) {
+    history_.settle(before_.state(), base_.state(), records_);
+    take_other_references();
+    if (fields_[1] == 0) count_dirty_pages_of(fields_[0]);
+    before_ = base_;
+    sink_.clear();
+    if (base_.run_record(fields_, sink_) == RecordResult::kStopped) {
+      result_.stopped = true;
+      stopped_at_ = records_;
+    }
+    const std::string_view events = sink_.text.event_log;
+    const std::string_view messages = sink_.text.console;
+    if (!base_log_done_) compare_base_log(events, converted);
+    if (!base_out_done_ && !messages.empty()) compare_base_messages(messages, converted);
+    if (!messages.empty() && !base_log_done_) {
+      result_.messages += static_cast<int64_t>(count_lines(messages));
+      const size_t second = sink_.second_messages();
+      result_.bad_references += (second == std::string::npos ? 1 : 0) +
+                                (second != std::string::npos && second > 0 ? 1 : 0) +
+                                (second != std::string::npos && second < messages.size() ? 1 : 0);
+    }
+  }
+
+  void run_runners() {
+    for (Runner& runner : runners_) {
+      runner.text.event_log.clear();
+      runner.text.console.clear();
+      if (!runner.stopped)
+        runner.stopped = runner.machine.run_record(fields_, runner.text) == RecordResult::kStopped;
+    }
+    const bool base_matched = base_running_ && !windows_[kLog].active();
+    compare_runners(kLog, base_matched ? std::string_view(sink_.text.event_log) : "");
+    if (files_[kOut] != nullptr) {
+      const bool out_matched = base_running_ && !windows_[kOut].active();
+      compare_runners(kOut, out_matched ? std::string_view(sink_.text.console) : "");
+    }
+    drop_dead();
+  }
+
+  // Starts comparing line by line from where the file stands: every
+  // candidate still in lockstep goes on from there on its own.
+  void open_window(File file) {
+    LineWindow& window = windows_[file];
+    if (window.active() || files_[file] == nullptr) return;
+    window.start(*files_[file]);
+    if (file == kOut) window.count_lines_equal("Error, bad frame number");
+    base_cursor_[file] = files_[file]->lines_read();
+    for (Runner& runner : runners_) {
+      if (!runner.follow[file].lockstep) continue;
+      runner.follow[file].lockstep = false;
+      runner.follow[file].cursor = base_cursor_[file];
+    }
+  }
+
+  // Whether `text` (whole lines) is next in `file` at `cursor`; moves the
+  // cursor past what matched. `failed` gets the index in `text` of the line
+  // that did not match.
+  bool window_match(File file, std::string_view text, uint64_t& cursor, size_t* failed = nullptr,
+                    bool* unterminated = nullptr) {
+    for (size_t start = 0; start < text.size();) {
+      const size_t end = text.find('\n', start);
+      const std::string_view line = text.substr(start, end - start);
+      const WindowLine* theirs = windows_[file].at(cursor);
+      if (theirs == nullptr || theirs->text != line) {
+        if (failed != nullptr) *failed = start;
         return false;
       }
-      start = end;
+      if (theirs->cut && unterminated != nullptr) *unterminated = true;
+      ++cursor;
+      start = end + 1;
     }
     return true;
   }
 
-  void compare_messages(std::string_view messages, size_t read_messages) {
-    result_.bad_references +=
-        (read_messages > 0 ? 1 : 0) + (messages.size() > read_messages ? 1 : 0);
-    for (size_t start = 0; start < messages.size();) {
-      const size_t end = messages.find('\n', start) + 1;
-      ++result_.messages;
-      if (out_ != nullptr && !result_.stdout_differs) {
-        const std::string_view line = messages.substr(start, end - start);
-        StdoutDifference& difference = result_.out;
-        if (!match_line(*out_, line, difference.theirs, result_.stdout_unterminated)) {
-          result_.stdout_differs = true;
-          difference.message_record = sim.record_number;
-          difference.message_number = result_.messages;
-          difference.pagesim_line = line.substr(0, line.size() - 1);
-        }
+  TheirLine their_line(File file, uint64_t cursor) {
+    TheirLine line;
+    line.number = cursor + 1;
+    const WindowLine* theirs = windows_[file].at(cursor);
+    line.ended = theirs == nullptr;
+    if (theirs != nullptr) {
+      line.text = theirs->text;
+      line.cut = theirs->cut;
+    }
+    return line;
+  }
+
+  void compare_base_log(std::string_view events, int converted) {
+    if (events.empty()) return;
+    TheirText& log = *files_[kLog];
+    if (!windows_[kLog].active() && log.skip_if_next(events, count_lines(events))) return;
+    open_window(kLog);
+    size_t failed = 0;
+    if (window_match(kLog, events, base_cursor_[kLog], &failed, &result_.log_unterminated)) return;
+    LogDifference& difference = result_.log;
+    result_.log_differs = true;
+    difference.record = records_;
+    difference.reference = sink_.which_at(failed);
+    const size_t reference_start =
+        sink_.second_events() != std::string::npos && failed >= sink_.second_events()
+            ? sink_.second_events()
+            : 0;
+    difference.position =
+        static_cast<int>(count_lines(events.substr(reference_start, failed - reference_start)));
+    difference.pagesim_line =
+        std::string(events.substr(failed, events.find('\n', failed) - failed));
+    difference.theirs = their_line(kLog, base_cursor_[kLog]);
+    fill_scene(before_, history_, records_, fields_, converted,
+               trace_.locate(trace_.scanner().record_offset()), difference.reference,
+               result_.scene);
+    const EventLine theirs = parse_event_line(difference.theirs.text);
+    if (!difference.theirs.ended && theirs.complete && theirs.record >= records_ - 60 &&
+        theirs.record <= records_ + kLookAhead && theirs.record != records_)
+      want_record_ = theirs.record;
+    log_done();
+  }
+
+  // pagesim's log has departed or ended: the rest of the comparison is the
+  // candidates'.
+  void log_done() {
+    base_log_done_ = true;
+    base_out_done_ = true;
+    open_window(kLog);
+    open_window(kOut);
+  }
+
+  void compare_base_messages(std::string_view messages, int converted) {
+    TheirText& out = *files_[kOut];
+    if (!windows_[kOut].active() && out.skip_if_next(messages, count_lines(messages))) {
+      result_.their_messages += static_cast<int64_t>(count_lines(messages));
+      return;
+    }
+    open_window(kOut);
+    size_t failed = 0;
+    if (window_match(kOut, messages, base_cursor_[kOut], &failed, &result_.stdout_unterminated))
+      return;
+    StdoutDifference& difference = result_.out;
+    result_.stdout_differs = true;
+    base_out_done_ = true;
+    difference.total = StdoutDifference::kMessage;
+    difference.message_record = records_;
+    difference.message_number =
+        result_.messages + static_cast<int64_t>(count_lines(messages.substr(0, failed))) + 1;
+    difference.pagesim_line =
+        std::string(messages.substr(failed, messages.find('\n', failed) - failed));
+    difference.theirs = their_line(kOut, base_cursor_[kOut]);
+    fill_scene(before_, history_, records_, fields_, converted,
+               trace_.locate(trace_.scanner().record_offset()), -1, result_.scene);
+  }
+
+  // pagesim's run has ended (the trace's end, or the inconsistency stop).
+  void end_base() {
+    base_ended_ = true;
+    if (!base_log_done_) {
+      TheirText& log = *files_[kLog];
+      const bool more = windows_[kLog].active() ? windows_[kLog].at(base_cursor_[kLog]) != nullptr
+                                                : !log.at_end();
+      if (more) {
+        open_window(kLog);
+        LogDifference& difference = result_.log;
+        result_.log_differs = true;
+        difference.record = records_;
+        difference.pagesim_ended = true;
+        difference.theirs = their_line(kLog, base_cursor_[kLog]);
+        fill_scene(before_, history_, records_, fields_, last_converted_,
+                   trace_.locate(trace_.scanner().record_offset()), -1, result_.scene);
+        const EventLine theirs = parse_event_line(difference.theirs.text);
+        if (theirs.complete && theirs.record >= records_ - 60 && theirs.record < records_)
+          want_record_ = theirs.record;
+        base_out_done_ = true;
       }
-      start = end;
+      result_.log_lines_matched = windows_[kLog].active() ? base_cursor_[kLog] : log.lines_read();
+      if (more) result_.log_lines_matched = base_cursor_[kLog];
+    }
+    if (!base_out_done_) end_base_stdout();
+    open_window(kLog);
+    open_window(kOut);
+  }
+
+  void end_base_stdout() {
+    TheirText& out = *files_[kOut];
+    StdoutDifference& difference = result_.out;
+    const std::string totals = result_.stopped ? "" : variants::totals_text(base_.state());
+    bool matched = windows_[kOut].active() ? false : out.skip_if_next(totals, count_lines(totals));
+    if (!matched) {
+      open_window(kOut);
+      size_t failed = 0;
+      matched =
+          window_match(kOut, totals, base_cursor_[kOut], &failed, &result_.stdout_unterminated);
+      if (!matched) {
+        result_.stdout_differs = true;
+        difference.total =
+            static_cast<int>(count_lines(std::string_view(totals).substr(0, failed)));
+        difference.pagesim_line = totals.substr(failed, totals.find('\n', failed) - failed);
+        difference.theirs = their_line(kOut, base_cursor_[kOut]);
+      }
+    }
+    if (matched) {
+      const bool more = windows_[kOut].active() ? windows_[kOut].at(base_cursor_[kOut]) != nullptr
+                                                : !out.at_end();
+      if (more) {
+        open_window(kOut);
+        result_.stdout_differs = true;
+        difference.total = StdoutDifference::kAfterEnd;
+        difference.theirs = their_line(kOut, base_cursor_[kOut]);
+      }
+    }
+    result_.stdout_lines_matched = windows_[kOut].active() ? base_cursor_[kOut] : out.lines_read();
+    if (result_.stdout_differs && difference.total != StdoutDifference::kMessage &&
+        !result_.scene.found)
+      fill_scene(before_, history_, records_, fields_, last_converted_,
+                 trace_.locate(trace_.scanner().record_offset()), -1, result_.scene);
+  }
+
+  void compare_runners(File file, std::string_view pagesim_text) {
+    for (Runner& runner : runners_) {
+      if (runner.candidate.id.empty()) continue;  // already departed
+      const std::string& text = file == kLog ? runner.text.event_log : runner.text.console;
+      Follow& follow = runner.follow[file];
+      if (follow.lockstep && text == pagesim_text) continue;
+      // Where pagesim wrote nothing, their file may still hold this
+      // candidate's lines: from here on each goes its own way.
+      if (follow.lockstep && pagesim_text.empty() && files_[file]->next_is(text)) open_window(file);
+      if (follow.lockstep || !window_match(file, text, follow.cursor)) depart(runner);
     }
   }
 
-  void compare_totals() {
-    if (out_ == nullptr || result_.stdout_differs) return;
-    const std::string totals[4] = {
-        std::to_string(result_.records) + " steps were executed\n",
-        "There were " + std::to_string(result_.tlb_misses) + " TLB misses\n",
-        "There were " + std::to_string(result_.page_faults) + " page faults\n",
-        "There were " + std::to_string(result_.dirty_writes) + " dirty pages written to disk\n",
-    };
-    StdoutDifference& difference = result_.out;
-    for (int total = 0; total < 4; ++total) {
-      if (match_line(*out_, totals[total], difference.theirs, result_.stdout_unterminated))
-        continue;
-      result_.stdout_differs = true;
-      difference.total = total;
-      difference.pagesim_line = totals[total].substr(0, totals[total].size() - 1);
-      return;
+  // Where a candidate stands in a file: its own cursor, or pagesim's place.
+  uint64_t place(const Runner& runner, File file) const {
+    const Follow& follow = runner.follow[file];
+    if (!follow.lockstep) return follow.cursor;
+    return files_[file] != nullptr ? files_[file]->lines_read() : 0;
+  }
+
+  void depart(Runner& runner, bool log_to_end = false, bool stdout_to_end = false) {
+    // Those that part before any difference are of no interest.
+    if (windows_[kLog].active() || windows_[kOut].active()) {
+      Candidate candidate = runner.candidate;
+      candidate.log_lines = place(runner, kLog);
+      candidate.stdout_lines = place(runner, kOut);
+      candidate.log_to_end = log_to_end;
+      candidate.stdout_to_end = stdout_to_end;
+      result_.candidates.push_back(std::move(candidate));
     }
-    if (out_->at_end()) return;
-    result_.stdout_differs = true;
-    difference.total = StdoutDifference::kAfterEnd;
-    bool line_feed = false;
-    difference.theirs.number = out_->lines_read() + 1;
-    out_->next_line(difference.theirs.text, line_feed);
-    difference.theirs.cut = !line_feed;
+    runner.candidate.id.clear();
+  }
+
+  void drop_dead() {
+    std::erase_if(runners_, [](const Runner& runner) { return runner.candidate.id.empty(); });
+    for (File file : {kLog, kOut}) {
+      if (!windows_[file].active()) continue;
+      const bool base_compares = file == kLog ? !base_log_done_ : !base_out_done_;
+      uint64_t lowest = base_compares ? base_cursor_[file] : UINT64_MAX;
+      for (const Runner& runner : runners_) lowest = std::min(lowest, runner.follow[file].cursor);
+      if (lowest != UINT64_MAX) windows_[file].release_below(lowest);
+    }
+  }
+
+  void end_runners() {
+    for (Runner& runner : runners_) {
+      if (runner.candidate.id.empty()) continue;
+      if (files_[kOut] != nullptr && !runner.stopped) {
+        const std::string totals = variants::totals_text(runner.machine.state());
+        if (!window_match(kOut, totals, runner.follow[kOut].cursor)) {
+          depart(runner);
+          continue;
+        }
+      }
+      const bool log_end = windows_[kLog].at(runner.follow[kLog].cursor) == nullptr;
+      const bool out_end =
+          files_[kOut] == nullptr || windows_[kOut].at(runner.follow[kOut].cursor) == nullptr;
+      depart(runner, log_end, log_end && out_end);
+    }
+    runners_.clear();
+  }
+
+  void take_other_references() {
+    if (want_record_ == 0 || history_.pending_record() <= want_record_) return;
+    result_.scene.other_references = history_.recent_references(want_record_);
+    want_record_ = 0;
   }
 
   void count_dirty_pages_of(int32_t proc) {
-    for (const Frame& frame : sim.frames) {
+    for (const variants::FrameSlot& frame : base_.state().frames) {
       if (frame.proc == proc && !frame.free && frame.dirty) ++result_.dirty_pages_released;
     }
   }
 
   void finish() {
-    result_.log_lines_matched =
-        result_.log_differs ? result_.log.theirs.number - 1 : log_.lines_read();
-    result_.records = sim.record_number;
-    result_.tlb_misses = sim.tlb_misses;
-    result_.page_faults = sim.page_faults;
-    result_.dirty_writes = sim.dirty_writes;
-    result_.log_carriage_returns = log_.saw_carriage_return();
-    result_.stdout_carriage_returns = out_ != nullptr && out_->saw_carriage_return();
-    for (const Frame& frame : sim.frames) {
+    Scene& scene = result_.scene;
+    if (files_[kOut] != nullptr) {
+      open_window(kOut);
+      windows_[kOut].drain();
+      result_.their_messages += static_cast<int64_t>(windows_[kOut].marked());
+    }
+    if (result_.log_differs) {
+      result_.log_lines_matched = result_.log.theirs.number - 1;
+      const EventLine theirs = parse_event_line(result_.log.theirs.text);
+      if (theirs.complete && theirs.record == scene.record) {
+        for (const ReferenceStep& step : scene.steps) scene.other_references.push_back(step.facts);
+      }
+    }
+    const variants::MachineState& state = base_.state();
+    result_.records = result_.stopped ? stopped_at_ : records_;
+    result_.tlb_misses = state.tlb_misses;
+    result_.page_faults = state.page_faults;
+    result_.dirty_writes = state.dirty_writes;
+    result_.log_carriage_returns = files_[kLog]->saw_carriage_return();
+    result_.stdout_carriage_returns =
+        files_[kOut] != nullptr && files_[kOut]->saw_carriage_return();
+    for (const variants::FrameSlot& frame : state.frames) {
       if (!frame.free && frame.dirty) ++result_.dirty_pages_at_end;
     }
+    scene.records = result_.stopped ? stopped_at_ : records_;
+    scene.stop = result_.stop;
+    if (scene.stop == ScanStop::kNotANumber || scene.stop == ScanStop::kOutOfRange) {
+      scene.stop_position = trace_.locate(trace_.scanner().stop_offset());
+      scene.stop_word = trace_.word_at(trace_.scanner().stop_offset());
+    }
+    scene.last_converted = last_converted_;
+    std::copy(fields_, fields_ + kRecordFields, scene.last_fields);
+    scene.last_record_partial = last_converted_ > 0 && last_converted_ < kRecordFields;
   }
 
-  TheirText& log_;
-  TheirText* out_;
+  TraceInput& trace_;
+  TheirText* files_[2] = {nullptr, nullptr};
+  LineWindow windows_[2];
+  uint64_t base_cursor_[2] = {0, 0};
+  Machine base_;
+  Machine before_;
+  History history_;
   PassResult result_;
+  BaseSink sink_;
+  std::vector<Runner> runners_;
+  int32_t fields_[kRecordFields] = {0, 0, 0};
+  int64_t records_ = 0;
+  int last_converted_ = 0;
+  int64_t want_record_ = 0;
+  bool base_running_ = true;
+  bool base_log_done_ = false;
+  bool base_out_done_ = false;
+  bool base_ended_ = false;
+  int64_t stopped_at_ = 0;  ///< records pagesim ran before its inconsistency stop
 };
 
 }  // namespace
 
-PassResult run_comparison(int trace_fd, int32_t mode, TheirText& their_log,
+PassResult run_comparison(TraceInput& trace, const variants::Variant& base, TheirText& their_log,
                           TheirText* their_stdout) {
-  Pass pass(their_log, their_stdout);
-  pass.run(trace_fd, mode);
-  return pass.result();
+  Pass pass(trace, base, their_log, their_stdout);
+  return pass.run();
+}
+
+namespace {
+
+// How far a candidate went, for ordering: to the end beats any count.
+auto reach(const Candidate& c) {
+  return std::make_tuple(c.log_to_end, c.log_to_end ? 0 : c.log_lines, c.stdout_to_end,
+                         c.stdout_to_end ? 0 : c.stdout_lines);
+}
+
+bool reproduces(const PassResult& pass, const Candidate& c) {
+  if (pass.log_differs) {
+    const uint64_t differing = pass.log.theirs.number - 1;
+    if (c.log_to_end) return c.stdout_to_end;
+    return c.log_lines >= differing + 1 + kReproducedLines;
+  }
+  if (!pass.stdout_differs || !c.log_to_end) return false;
+  const uint64_t differing = pass.out.theirs.number - 1;
+  return c.stdout_to_end || c.stdout_lines >= differing + 1 + kReproducedLines;
+}
+
+}  // namespace
+
+std::vector<const Candidate*> causes(const PassResult& pass) {
+  std::vector<const Candidate*> found;
+  for (const Candidate& candidate : pass.candidates) {
+    if (reproduces(pass, candidate)) found.push_back(&candidate);
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const Candidate* a, const Candidate* b) { return reach(*a) > reach(*b); });
+  std::erase_if(found, [&](const Candidate* c) { return reach(*c) != reach(*found.front()); });
+  return found;
+}
+
+std::vector<const Candidate*> coincidences(const PassResult& pass) {
+  std::vector<const Candidate*> found;
+  if (!pass.log_differs) return found;
+  for (const Candidate& candidate : pass.candidates) {
+    if (candidate.log_lines > pass.log.theirs.number - 1 && !reproduces(pass, candidate))
+      found.push_back(&candidate);
+  }
+  return found;
 }
