@@ -131,7 +131,10 @@ class Pass {
         break;
       }
     }
-    if (base_running_) take_other_references();
+    if (base_running_) {
+      history_.settle(before_.state(), base_.state(), records_ + 1);
+      take_other_references();
+    }
     result_.stop = trace_.scanner().stop_reason();
     result_.read_errno = trace_.read_errno();
     if (!base_ended_) end_base();

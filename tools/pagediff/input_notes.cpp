@@ -36,9 +36,13 @@ std::string input_note(const Options& options, const FirstBytes& first, const Pa
     const std::string place = options.their_log + ":" + std::to_string(theirs.number) + ": note: ";
     if (is_blank(theirs.text)) return place + "a blank line, which pagesim never writes";
     const EventLine line = parse_event_line(theirs.text);
-    if (line.complete && line.record > pass.scene.records && !pass.stopped)
+    // Where pagesim stopped early, the explanation says why instead.
+    const bool read_to_end = pass.scene.stop == ScanStop::kEndOfInput && !pass.stopped;
+    const int64_t records = pass.scene.records;
+    if (line.complete && line.record > records && read_to_end)
       return place + "record " + std::to_string(line.record) + " is past the trace's end (" +
-             std::to_string(pass.scene.records) + " records): was it made from another trace?";
+             std::to_string(records) + (records == 1 ? " record" : " records") +
+             "): was it made from another trace?";
   }
   return "";
 }

@@ -21,6 +21,9 @@ struct LogStory {
   /// Rebuilt around the reference the difference is about: pagesim's, or
   /// for an extra load or fault the earlier one their line names.
   const Scene& scene;
+  /// For an extra load or fault: the earlier reference of pagesim's their
+  /// line is about, when it is not pagesim's own; else null.
+  const ReferenceFacts* earlier;
 };
 
 /// Short lines of plain words about pagesim's state and rules.

@@ -56,18 +56,36 @@ void explain_missing_fault(const LogStory& story, Lines& lines) {
                                  : "Your next line is about a later reference.");
 }
 
+namespace {
+
+// The earlier reference their line is about, in words; and the tables'
+// moment the page's story is told at.
+std::string earlier_name(const LogStory& story, Lines& lines) {
+  const ReferenceFacts& facts = *story.earlier;
+  lines.push_back("Your line is about " + std::string(facts.which == 0 ? "the read" : "the write") +
+                  " of record " + number(facts.record) + "; just before record " +
+                  number(story.scene.record) + ":");
+  return std::string(facts.which == 0 ? "the read" : "the write") + " of record " +
+         number(facts.record);
+}
+
+}  // namespace
+
 void explain_extra_fault(const LogStory& story, Lines& lines) {
   const Scene& scene = story.scene;
   const ReferenceStep* step = focus_step(scene);
   const auto proc = static_cast<int32_t>(story.theirs.proc);
   const auto page = static_cast<int32_t>(story.theirs.page);
-  const bool hit = step != nullptr && step->facts.outcome == Outcome::kTlbHit;
+  const bool hit = story.earlier != nullptr
+                       ? story.earlier->outcome == Outcome::kTlbHit
+                       : step != nullptr && step->facts.outcome == Outcome::kTlbHit;
+  const std::string name =
+      story.earlier != nullptr ? earlier_name(story, lines) : reference_name(scene, scene.which);
   where_the_page_was(scene, proc, page, lines);
   if (hit) {
-    lines.push_back("So " + reference_name(scene, scene.which) +
-                    " was a TLB hit: pagesim logged nothing.");
+    lines.push_back("So " + name + " was a TLB hit: pagesim logged nothing.");
   } else {
-    lines.push_back("So after the TLB miss of " + reference_name(scene, scene.which) + ",");
+    lines.push_back("So after the TLB miss of " + name + ",");
     lines.push_back("pagesim found the page by searching the frames and only loaded the TLB.");
   }
   lines.push_back("Yours faults: a fault is only for a page in no frame.");
@@ -89,7 +107,11 @@ void explain_extra_tlb_load(const LogStory& story, Lines& lines) {
   const Scene& scene = story.scene;
   const auto proc = static_cast<int32_t>(story.theirs.proc);
   const auto page = static_cast<int32_t>(story.theirs.page);
-  lines.push_back("pagesim had a TLB hit on " + reference_name(scene, scene.which) + ".");
+  Lines before;
+  const std::string name =
+      story.earlier != nullptr ? earlier_name(story, before) : reference_name(scene, scene.which);
+  lines.push_back("pagesim had a TLB hit on " + name + ".");
+  lines.insert(lines.end(), before.begin(), before.end());
   where_the_page_was(scene, proc, page, lines);
   lines.push_back("A hit logs nothing. Yours loads the TLB here.");
 }

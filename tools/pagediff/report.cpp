@@ -178,8 +178,18 @@ std::string log_report(const Options& options, const PassResult& pass) {
   report += record_lines(options, scene) + "\n";
   add_lines(report, cause_lines(pass, false));
   report += "\n";
-  add_lines(report,
-            explain_log({kind, pass.stopped, options.trace, ours, theirs, difference, scene}));
+  // An extra load or fault may be about an earlier reference of pagesim's.
+  LinePair pair;
+  pair.theirs = theirs;
+  for (const ReferenceStep& step : scene.steps) {
+    if (step.facts.which == difference.reference) pair.pagesim_reference = step.facts;
+  }
+  pair.their_record_references = scene.other_references;
+  const ReferenceFacts* reference = their_reference(pair);
+  const bool earlier = (kind == DiffKind::kExtraTlbLoad || kind == DiffKind::kExtraPageFault) &&
+                       reference != nullptr && reference->record != difference.record;
+  add_lines(report, explain_log({kind, pass.stopped, options.trace, ours, theirs, difference, scene,
+                                 earlier ? reference : nullptr}));
   const std::string state = state_lines(scene);
   if (!state.empty()) report += "\n" + state;
   report += "\n" + lines_of(pass.log_lines_matched) + options.their_log + " matched " +
