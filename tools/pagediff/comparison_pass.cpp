@@ -1,10 +1,15 @@
 #include "tools/pagediff/comparison_pass.hpp"
 
 #include <algorithm>
+#include <exception>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "tools/pagediff/event_line.hpp"
 #include "tools/pagediff/line_window.hpp"
+#include "tools/pagediff/mistake_reach.hpp"
+#include "tools/pagediff/printed_events.hpp"
 #include "variants/text.hpp"
 
 namespace {
@@ -54,12 +59,14 @@ class BaseSink final : public variants::EventSink {
     }
     if (event.kind == EventKind::kBadPage) ++result_.messages_by_page[event.page];
     text.on_event(event);
+    printed.on_event(event);
     history_.on_event(event);
   }
   void clear() {
     text.event_log.clear();
     text.console.clear();
     text.errors.clear();
+    printed.clear();
     first_which_ = -2;
     second_events_ = second_messages_ = std::string::npos;
   }
@@ -72,6 +79,7 @@ class BaseSink final : public variants::EventSink {
   size_t second_messages() const { return second_messages_; }
 
   variants::TextSink text;
+  PrintedEvents printed;
 
  private:
   History& history_;
@@ -90,7 +98,7 @@ struct Follow {
 struct Runner {
   Candidate candidate;
   Machine machine;
-  variants::TextSink text;
+  PrintedEvents printed;
   Follow follow[2];
   bool stopped = false;
 };
@@ -105,7 +113,9 @@ class Pass {
         sink_(history_, result_) {
     files_[kLog] = &log;
     files_[kOut] = out;
+    const Compared compared{out != nullptr};
     for (const variants::Hypothesis& hypothesis : variants::catalogue(base)) {
+      if (!can_differ(hypothesis.variant, base, compared)) continue;
       Runner runner{
           {hypothesis.id, hypothesis.variant}, Machine(hypothesis.variant), {}, {}, false};
       runners_.push_back(std::move(runner));
@@ -121,7 +131,13 @@ class Pass {
       ++records_;
       last_converted_ = converted;
       if (base_running_) run_base(converted);
-      if (!runners_.empty()) run_runners();
+      // While pagesim's lines match theirs, the candidates are only compared
+      // with pagesim's: they run later, in batches, on both cores.
+      if (batching()) {
+        keep_for_batch();
+      } else if (!runners_.empty()) {
+        run_runners();
+      }
       if (base_running_ && !base_ended_ && result_.stopped) end_base();
       if (base_running_ && base_log_done_ && (want_record_ == 0 || records_ > want_record_ + 1))
         base_running_ = false;
@@ -131,6 +147,7 @@ class Pass {
         break;
       }
     }
+    flush_batch();
     if (base_running_) {
       history_.settle(before_.state(), base_.state(), records_ + 1);
       take_other_references();
@@ -169,23 +186,185 @@ class Pass {
 
   void run_runners() {
     for (Runner& runner : runners_) {
-      runner.text.event_log.clear();
-      runner.text.console.clear();
+      runner.printed.clear();
       if (!runner.stopped)
-        runner.stopped = runner.machine.run_record(fields_, runner.text) == RecordResult::kStopped;
+        runner.stopped =
+            runner.machine.run_record(fields_, runner.printed) == RecordResult::kStopped;
     }
+    // In lockstep a candidate is compared with pagesim's own events, which
+    // matched their file.
     const bool base_matched = base_running_ && !windows_[kLog].active();
-    compare_runners(kLog, base_matched ? std::string_view(sink_.text.event_log) : "");
-    if (files_[kOut] != nullptr) {
-      const bool out_matched = base_running_ && !windows_[kOut].active();
-      compare_runners(kOut, out_matched ? std::string_view(sink_.text.console) : "");
-    }
+    compare_runners(kLog, base_matched);
+    if (files_[kOut] != nullptr) compare_runners(kOut, base_running_ && !windows_[kOut].active());
     drop_dead();
+  }
+
+  // ---- Batches: the candidates in lockstep, run after pagesim ----
+
+  struct BatchRecord {
+    int32_t fields[kRecordFields];
+    PrintedEvents pagesim;
+    uint64_t lines_before[2];  ///< their lines matched before the record, per file
+  };
+
+  bool batching() const {
+    return base_running_ && !runners_.empty() && !windows_[kLog].active() &&
+           !windows_[kOut].active() && !result_.stopped;
+  }
+
+  void keep_for_batch() {
+    if (batch_used_ == batch_.size()) batch_.emplace_back();
+    BatchRecord& record = batch_[batch_used_++];
+    std::copy(fields_, fields_ + kRecordFields, record.fields);
+    record.pagesim = sink_.printed;
+    for (File file : {kLog, kOut})
+      record.lines_before[file] = files_[file] != nullptr ? files_[file]->lines_read() : 0;
+    // lines_before is taken after pagesim's lines matched: step back over them.
+    record.lines_before[kLog] -= record.pagesim.log.size();
+    record.lines_before[kOut] -= static_cast<uint64_t>(record.pagesim.messages);
+    if (batch_used_ == kBatchRecords) flush_batch();
+  }
+
+  // Where a candidate parted from pagesim's events in a batch.
+  struct Parting {
+    size_t record = SIZE_MAX;  ///< index in the batch; SIZE_MAX: it did not
+    int file = kLog;
+  };
+
+  // Runs runners [first, last) over the batch, each until it parts.
+  void run_batch(size_t first, size_t last, std::vector<Parting>& partings) {
+    for (size_t r = first; r < last; ++r) {
+      Runner& runner = runners_[r];
+      for (size_t i = 0; i < batch_used_; ++i) {
+        const BatchRecord& record = batch_[i];
+        runner.printed.clear();
+        if (!runner.stopped)
+          runner.stopped =
+              runner.machine.run_record(record.fields, runner.printed) == RecordResult::kStopped;
+        const bool log_same = runner.printed.same_log(record.pagesim);
+        const bool out_same =
+            files_[kOut] == nullptr || runner.printed.messages == record.pagesim.messages;
+        if (log_same && out_same) continue;
+        partings[r] = {i, log_same ? kOut : kLog};
+        break;
+      }
+    }
+  }
+
+  void flush_batch() {
+    if (batch_used_ == 0) return;
+    std::vector<Parting> partings(runners_.size());
+    const size_t half = runners_.size() / 2;
+    bool threaded = false;
+    std::exception_ptr failure;
+    if (half > 0) {
+      try {
+        std::thread helper([&] {
+          try {
+            run_batch(half, runners_.size(), partings);
+          } catch (...) {
+            failure = std::current_exception();
+          }
+        });
+        threaded = true;
+        run_batch(0, half, partings);
+        helper.join();
+      } catch (const std::system_error&) {
+        // No second thread to be had: the same work on this one.
+        if (threaded) throw;
+      }
+    }
+    if (failure) std::rethrow_exception(failure);
+    if (!threaded) run_batch(0, runners_.size(), partings);
+    const size_t used = batch_used_;
+    batch_used_ = 0;
+    settle_partings(partings, used);
+  }
+
+  // A candidate that parted where pagesim printed nothing may still give
+  // their lines: those go on from there on their own; the others depart.
+  void settle_partings(const std::vector<Parting>& partings, size_t used) {
+    for (size_t r = 0; r < runners_.size(); ++r) {
+      const Parting& parting = partings[r];
+      if (parting.record == SIZE_MAX) continue;
+      Runner& runner = runners_[r];
+      const BatchRecord& at = batch_[parting.record];
+      const File file = static_cast<File>(parting.file);
+      const bool silent = file == kLog ? at.pagesim.log.empty() : at.pagesim.messages == 0;
+      const std::string text =
+          file == kLog ? runner.printed.log_text() : runner.printed.console_text();
+      if (!silent || !rest_matches(file, parting.record, used, text)) {
+        depart(runner);
+        continue;
+      }
+      rare_partings_.push_back({r, parting.record});
+    }
+    if (!rare_partings_.empty()) catch_up_rare(used);
+    drop_dead();
+  }
+
+  // Their text from the start of batch record `index` to the end of the
+  // batch: pagesim's, which matched it.
+  std::string their_text_from(File file, size_t index, size_t used) const {
+    std::string text;
+    for (size_t i = index; i < used; ++i)
+      text += file == kLog ? batch_[i].pagesim.log_text() : batch_[i].pagesim.console_text();
+    return text;
+  }
+
+  bool rest_matches(File file, size_t index, size_t used, const std::string& text) {
+    const std::string kept = their_text_from(file, index, used);
+    if (text.size() <= kept.size()) return kept.compare(0, text.size(), text) == 0;
+    return text.compare(0, kept.size(), kept) == 0 &&
+           files_[file]->next_is(std::string_view(text).substr(kept.size()));
+  }
+
+  // The rare candidates that gave their lines where pagesim printed none:
+  // the window opens where the first of them parted, seeded with pagesim's
+  // matched lines since, and each catches up on its own.
+  void catch_up_rare(size_t used) {
+    size_t first = used;
+    for (const auto& [runner, record] : rare_partings_) first = std::min(first, record);
+    for (File file : {kLog, kOut}) {
+      if (files_[file] == nullptr || windows_[file].active()) continue;
+      std::string seed = their_text_from(file, first, used);
+      windows_[file].start_seeded(*files_[file], batch_[first].lines_before[file], seed);
+      if (file == kOut) windows_[file].count_lines_equal("Error, bad frame number");
+      base_cursor_[file] = files_[file]->lines_read();
+      for (Runner& runner : runners_) {
+        if (!runner.follow[file].lockstep) continue;
+        runner.follow[file].lockstep = false;
+        runner.follow[file].cursor = base_cursor_[file];
+      }
+    }
+    for (const auto& [index, record] : rare_partings_) {
+      Runner& runner = runners_[index];
+      for (File file : {kLog, kOut}) {
+        if (files_[file] != nullptr) runner.follow[file].cursor = batch_[record].lines_before[file];
+      }
+      // The record it parted at has run; compare it, then run the rest.
+      for (size_t i = record; i < used && !runner.candidate.id.empty(); ++i) {
+        if (i > record) {
+          runner.printed.clear();
+          if (!runner.stopped)
+            runner.stopped = runner.machine.run_record(batch_[i].fields, runner.printed) ==
+                             RecordResult::kStopped;
+        }
+        for (File file : {kLog, kOut}) {
+          if (files_[file] == nullptr || runner.candidate.id.empty()) continue;
+          const std::string text =
+              file == kLog ? runner.printed.log_text() : runner.printed.console_text();
+          if (!window_match(file, text, runner.follow[file].cursor)) depart(runner);
+        }
+      }
+    }
+    rare_partings_.clear();
   }
 
   // Starts comparing line by line from where the file stands: every
   // candidate still in lockstep goes on from there on its own.
   void open_window(File file) {
+    flush_batch();
     LineWindow& window = windows_[file];
     if (window.active() || files_[file] == nullptr) return;
     window.start(*files_[file]);
@@ -357,15 +536,21 @@ class Pass {
                  trace_.locate(trace_.scanner().record_offset()), -1, result_.scene);
   }
 
-  void compare_runners(File file, std::string_view pagesim_text) {
+  void compare_runners(File file, bool base_matched) {
+    const PrintedEvents& pagesim = sink_.printed;
     for (Runner& runner : runners_) {
       if (runner.candidate.id.empty()) continue;  // already departed
-      const std::string& text = file == kLog ? runner.text.event_log : runner.text.console;
       Follow& follow = runner.follow[file];
-      if (follow.lockstep && text == pagesim_text) continue;
+      const PrintedEvents& printed = runner.printed;
+      if (follow.lockstep && base_matched &&
+          (file == kLog ? printed.same_log(pagesim) : printed.messages == pagesim.messages))
+        continue;
+      const std::string text = file == kLog ? printed.log_text() : printed.console_text();
       // Where pagesim wrote nothing, their file may still hold this
       // candidate's lines: from here on each goes its own way.
-      if (follow.lockstep && pagesim_text.empty() && files_[file]->next_is(text)) open_window(file);
+      const bool pagesim_silent = file == kLog ? pagesim.log.empty() : pagesim.messages == 0;
+      if (follow.lockstep && base_matched && pagesim_silent && files_[file]->next_is(text))
+        open_window(file);
       if (follow.lockstep || !window_match(file, text, follow.cursor)) depart(runner);
     }
   }
@@ -477,6 +662,10 @@ class Pass {
   PassResult result_;
   BaseSink sink_;
   std::vector<Runner> runners_;
+  static constexpr size_t kBatchRecords = 4096;
+  std::vector<BatchRecord> batch_;
+  size_t batch_used_ = 0;
+  std::vector<std::pair<size_t, size_t>> rare_partings_;  ///< (runner, batch record)
   int32_t fields_[kRecordFields] = {0, 0, 0};
   int64_t records_ = 0;
   int last_converted_ = 0;

@@ -12,20 +12,19 @@ uint64_t page_key(int32_t proc, int32_t page) {
 // Pages followed at most; past it, those out of both tables are dropped.
 constexpr size_t kMostPages = 1 << 16;
 
+bool is_placed(int32_t proc, int32_t page) {
+  return proc >= 0 && proc < Stories::kPlaced && page >= 0 && page < Stories::kPlaced;
+}
+
 PageStory& story_of(Stories& stories, int32_t proc, int32_t page) {
-  if (stories.pages.size() >= kMostPages) {
-    std::erase_if(stories.pages,
-                  [](const auto& item) { return item.second.frame < 0 && item.second.entry < 0; });
-    stories.forgot_pages = true;
-  }
-  return stories.pages[page_key(proc, page)];
+  return stories.story_of(proc, page);
 }
 
 PageStory* page_with_entry(Stories& stories, int32_t entry) {
   const uint64_t key = stories.entry_pages[static_cast<size_t>(entry)];
-  const auto found = stories.pages.find(key);
-  if (found == stories.pages.end() || found->second.entry != entry) return nullptr;
-  return &found->second;
+  if (key == UINT64_MAX) return nullptr;
+  PageStory& story = stories.story_of(static_cast<int32_t>(key >> 32), static_cast<int32_t>(key));
+  return story.entry == entry ? &story : nullptr;
 }
 
 // A record's termination, told by what it freed.
@@ -56,14 +55,43 @@ void apply_termination(int32_t proc, int64_t record, const variants::MachineStat
 }  // namespace
 
 const PageStory* Stories::page(int32_t proc, int32_t page) const {
+  if (is_placed(proc, page)) {
+    const PageStory& story = placed[static_cast<size_t>(proc * kPlaced + page)];
+    return story.known ? &story : nullptr;
+  }
   const auto found = pages.find(page_key(proc, page));
   return found == pages.end() ? nullptr : &found->second;
+}
+
+PageStory& Stories::story_of(int32_t proc, int32_t page) {
+  if (is_placed(proc, page)) {
+    PageStory& story = placed[static_cast<size_t>(proc * kPlaced + page)];
+    story.known = true;
+    return story;
+  }
+  if (pages.size() >= kMostPages) {
+    // Pages out of both tables are forgotten first.
+    std::erase_if(pages,
+                  [](const auto& item) { return item.second.frame < 0 && item.second.entry < 0; });
+    forgot_pages = true;
+  }
+  PageStory& story = pages[page_key(proc, page)];
+  story.known = true;
+  return story;
 }
 
 std::vector<ReferenceStep> apply_record(const std::vector<Event>& events, int64_t record, int which,
                                         const variants::MachineState& before,
                                         const variants::MachineState& after, Stories& stories) {
   std::vector<ReferenceStep> steps;
+  apply_into(events, record, which, before, after, stories, steps, true);
+  return steps;
+}
+
+void apply_into(const std::vector<Event>& events, int64_t record, int which,
+                const variants::MachineState& before, const variants::MachineState& after,
+                Stories& stories, std::vector<ReferenceStep>& steps, bool keep_events) {
+  steps.clear();
   bool evicted = false;
   int32_t evicted_frame = kNone;
   for (const Event& event : events) {
@@ -83,7 +111,7 @@ std::vector<ReferenceStep> apply_record(const std::vector<Event>& events, int64_
     if (steps.empty()) continue;
     ReferenceStep& step = steps.back();
     ReferenceFacts& facts = step.facts;
-    step.events.push_back(event);
+    if (keep_events) step.events.push_back(event);
     switch (event.kind) {
       case EventKind::kTlbHit:
         stories.entries[event.entry].used_at = record;
@@ -153,7 +181,6 @@ std::vector<ReferenceStep> apply_record(const std::vector<Event>& events, int64_
         break;
     }
   }
-  return steps;
 }
 
 History::History(const variants::Geometry& geometry) {
@@ -165,7 +192,8 @@ History::History(const variants::Geometry& geometry) {
 void History::settle(const variants::MachineState& before, const variants::MachineState& after,
                      int64_t next_record) {
   if (!pending_.empty()) {
-    for (const ReferenceStep& step : apply_record(pending_, record_, -1, before, after, stories_)) {
+    apply_into(pending_, record_, -1, before, after, stories_, steps_, false);
+    for (const ReferenceStep& step : steps_) {
       recent_.push_back(step.facts);
       if (recent_.size() > 128) recent_.pop_front();
     }

@@ -47,6 +47,7 @@ struct FrameStory {
 
 /// Where one page of one process was.
 struct PageStory {
+  bool known = false;     ///< the page has been in the tables
   int32_t frame = kNone;  ///< the frame holding it, or -1
   int64_t in_frame_since = 0;
   Emptying left_frame;          ///< how it last left a frame (kNever: never did)
@@ -69,6 +70,9 @@ struct ReferenceStep {
 struct Stories {
   std::vector<EntryStory> entries;
   std::vector<FrameStory> frames;
+  /// Processes 0..63, pages 0..63 kept in place, the others by key.
+  static constexpr int32_t kPlaced = 64;
+  std::vector<PageStory> placed = std::vector<PageStory>(kPlaced * kPlaced);
   std::unordered_map<uint64_t, PageStory> pages;
   std::vector<uint64_t> entry_pages;  ///< per entry: the key of the page it was last loaded with
   bool forgot_pages = false;  ///< stories of pages out of the tables were dropped to save memory
@@ -83,6 +87,8 @@ struct Stories {
 
   /// The story of a page, or null when it was never in the tables (or forgotten).
   const PageStory* page(int32_t proc, int32_t page) const;
+  /// The story of a page, made known.
+  PageStory& story_of(int32_t proc, int32_t page);
 };
 
 /// Applies the events of record `record` to `stories`: only those of the
@@ -92,6 +98,12 @@ struct Stories {
 std::vector<ReferenceStep> apply_record(const std::vector<variants::Event>& events, int64_t record,
                                         int which, const variants::MachineState& before,
                                         const variants::MachineState& after, Stories& stories);
+
+/// The same into `steps`, which it empties first; the steps keep their
+/// events only with `keep_events`.
+void apply_into(const std::vector<variants::Event>& events, int64_t record, int which,
+                const variants::MachineState& before, const variants::MachineState& after,
+                Stories& stories, std::vector<ReferenceStep>& steps, bool keep_events);
 
 class History final : public variants::EventSink {
  public:
@@ -115,4 +127,5 @@ class History final : public variants::EventSink {
   std::vector<variants::Event> pending_;
   int64_t record_ = 0;
   std::deque<ReferenceFacts> recent_;
+  std::vector<ReferenceStep> steps_;
 };

@@ -38,3 +38,13 @@ void LineWindow::drain() {
   }
   ended_ = true;
 }
+
+void LineWindow::start_seeded(TheirText& text, uint64_t first, const std::string& seed) {
+  start(text);
+  first_ = first;
+  for (size_t begin = 0; begin < seed.size();) {
+    const size_t end = seed.find('\n', begin);
+    lines_.push_back({seed.substr(begin, end - begin), false});
+    begin = end + 1;
+  }
+}

@@ -18,6 +18,9 @@ class LineWindow {
  public:
   /// Starts at the next line of `text`, which is its line `first` (from 0).
   void start(TheirText& text);
+  /// Starts at line `first` of `text`, whose lines up to where `text`
+  /// stands are `seed` (read already, kept elsewhere).
+  void start_seeded(TheirText& text, uint64_t first, const std::string& seed);
   bool active() const { return text_ != nullptr; }
   /// Line `index` (from 0 in the file), or null past the end of the file.
   /// REQUIRES: active(); index >= the lowest line kept.
