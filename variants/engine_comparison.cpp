@@ -80,6 +80,19 @@ EngineRecord run_in_child(const int32_t record[kRecordFields]) {
   return result;
 }
 
+// Whether the record could meet pagesim's inconsistency stop: a TLB hit on an
+// entry whose frame is free. A free frame holds process -1 and page -1, so
+// only a reference of process -1 to page -1 can hit such an entry, and only
+// while some frame is free (no reference frees one).
+bool may_stop(const int32_t record[kRecordFields]) {
+  if (record[0] != kEmpty || is_termination(record)) return false;
+  if (record[1] / kPageSize != kEmpty && record[2] / kPageSize != kEmpty) return false;
+  for (const Frame& frame : sim.frames) {
+    if (frame.free != 0) return true;
+  }
+  return false;
+}
+
 Departure departure(int64_t record, const char* what, std::string_view pagesim,
                     std::string_view model) {
   return Departure{record, what, std::string(pagesim), std::string(model)};
@@ -103,7 +116,7 @@ std::optional<Departure> compare_with_engine(std::string_view trace, const Varia
     ++count.records;
     const RecordResult result = model.run_record(record, text);
     EngineRecord engine;
-    if (record[0] == -1) engine = run_in_child(record);
+    if (may_stop(record)) engine = run_in_child(record);
     if (engine.failed) {
       found = departure(count.records, "stop", "(the child running pagesim's record failed)", "");
       break;

@@ -88,6 +88,11 @@ int Machine::usable_tlb_entry(int32_t proc, int32_t page) const {
   return -1;
 }
 
+// faults-not-counted-as-misses: only a miss the frame table answers counts.
+bool Machine::counts_misses_that_fault() const {
+  return !variant_.has(Mistake::kFaultsNotCountedAsMisses);
+}
+
 // tlb-fifo: a hit leaves the stamp of the load.
 bool Machine::hit_refreshes_last_use() const {
   return !variant_.has(Mistake::kTlbFifo);
@@ -200,11 +205,16 @@ int32_t Machine::victim_by_clean_first(EventSink& sink) {
     step.taken = taken;
     sink.on_event(step);
     if (taken) return i;
-    frame.ref = 0;
+    if (clean_first_clears_ref()) frame.ref = 0;
     // clean-first-clears-dirty: the dirty bit goes with the ref bit.
     if (variant_.has(Mistake::kCleanFirstClearsDirty)) frame.dirty = 0;
     i = next_frame(i);
   }
+}
+
+// clean-first-keeps-ref: the scan only looks.
+bool Machine::clean_first_clears_ref() const {
+  return !variant_.has(Mistake::kCleanFirstKeepsRef);
 }
 
 // A dirty victim is written to disk (every-eviction-counted: every victim).
@@ -260,7 +270,7 @@ bool Machine::translate(const Reference& reference, EventSink& sink) {
   check_page(ref, sink);
   const int entry = usable_tlb_entry(ref.proc, ref.page);
   if (entry < 0) {
-    ++state_.tlb_misses;
+    if (counts_misses_that_fault()) ++state_.tlb_misses;
     sink.on_event(event_of(EventKind::kTlbMiss, ref));
     search_frame_table(ref, sink);
     return true;
@@ -294,6 +304,7 @@ void Machine::search_frame_table(const Reference& ref, EventSink& sink) {
     service_page_fault(ref, sink);
     return;
   }
+  if (!counts_misses_that_fault()) ++state_.tlb_misses;
   set_bits(frame, true, sets_dirty(ref, false));
   Event hit = event_of(EventKind::kFrameHit, ref);
   hit.frame = frame;

@@ -90,6 +90,7 @@ class Machine {
   bool page_in_range(int32_t page) const;
   bool write_goes_first() const;
   int usable_tlb_entry(int32_t proc, int32_t page) const;
+  bool counts_misses_that_fault() const;
   bool hit_refreshes_last_use() const;
   bool sets_ref_on_tlb_hit() const;
   bool sets_dirty(const Reference& ref, bool tlb_hit) const;
@@ -100,6 +101,7 @@ class Machine {
   int32_t scan_start() const;
   int32_t victim_by_second_chance(EventSink& sink);
   int32_t victim_by_clean_first(EventSink& sink);
+  bool clean_first_clears_ref() const;
   bool counts_as_written(const FrameSlot& victim) const;
   bool empties_tlb_on_eviction() const;
   bool tlb_line_goes_first() const;

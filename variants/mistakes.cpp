@@ -36,6 +36,8 @@ constexpr std::array<std::string_view, kMistakeCount> kMistakeIds = {
     "clean-first-any-unreferenced",
     "dirty-counted-at-termination",
     "every-eviction-counted",
+    "faults-not-counted-as-misses",
+    "clean-first-keeps-ref",
 };
 
 constexpr std::string_view kPageSizePrefix = "page-size-";

@@ -103,6 +103,14 @@ enum class Mistake : uint8_t {
   /// "every-eviction-counted": every eviction adds 1 to the dirty-pages total,
   /// clean or dirty.
   kEveryEvictionCounted,
+  /// "faults-not-counted-as-misses": a TLB miss that ends in a page fault is
+  /// not counted in the TLB-misses total; only the misses the frame table
+  /// answers count. Nothing else changes.
+  kFaultsNotCountedAsMisses,
+  /// "clean-first-keeps-ref": in mode 1 the scan clears no ref bit as it
+  /// passes; it takes the first frame neither referenced nor dirty within two
+  /// turns, else the frame it started at. Mode 0 is unchanged.
+  kCleanFirstKeepsRef,
   kCount
 };
 

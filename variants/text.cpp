@@ -12,12 +12,18 @@ namespace {
 // appends it: a line costs no allocation once the string has grown.
 class Line {
  public:
+  // Provided, so that Line() does not zero the buffer first.
+  Line() {}
   Line& text(std::string_view part) {
     end_ = append_text(end_, part);
     return *this;
   }
   Line& number(int64_t value) {
     end_ = append_int(end_, value);
+    return *this;
+  }
+  Line& number(CachedNumberText& cache, int64_t value) {
+    end_ = cache.append(end_, value);
     return *this;
   }
   void append_to(std::string& out) const {
@@ -36,7 +42,7 @@ void TextSink::on_event(const Event& event) {
     case EventKind::kTlbLoad:
       Line()
           .text("TLB: line ")
-          .number(event.record)
+          .number(record_text_, event.record)
           .text(" Entry ")
           .number(event.entry)
           .text(" proc ")
@@ -51,7 +57,7 @@ void TextSink::on_event(const Event& event) {
     case EventKind::kPageFault:
       Line()
           .text("Page Fault: line ")
-          .number(event.record)
+          .number(record_text_, event.record)
           .text(" proc ")
           .number(event.proc)
           .text(" LP ")
