@@ -83,6 +83,11 @@ constexpr Entry kEntries[] = {
      "pagesim counts a dirty page written only when it is evicted."},
     {"every-eviction-counted", "Your program counts every eviction as a dirty page written.",
      "pagesim counts an eviction only when the victim's dirty bit is set."},
+    {"faults-not-counted-as-misses",
+     "Your program does not count a TLB miss that ends in a page fault as a TLB miss.",
+     "pagesim counts every TLB miss, faults included: each is one TLB line of the log."},
+    {"clean-first-keeps-ref", "Your clean-first scan does not clear the ref bits it passes.",
+     "pagesim's clean first clears the ref bit of every frame it passes."},
     {"other-mode", "Your log is of the other replacement mode.", ""},
 };
 

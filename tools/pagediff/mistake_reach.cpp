@@ -10,6 +10,7 @@ bool changes_only_stdout(Mistake m, int32_t mode) {
   switch (m) {
     case Mistake::kDirtyCountedAtTermination:
     case Mistake::kEveryEvictionCounted:
+    case Mistake::kFaultsNotCountedAsMisses:
     case Mistake::kPage64Accepted:
       return true;
     case Mistake::kDirtyOnRead:
@@ -27,6 +28,7 @@ bool changes_nothing_in(Mistake m, int32_t mode) {
     case Mistake::kCleanFirstOneTurn:
     case Mistake::kCleanFirstClearsDirty:
     case Mistake::kCleanFirstAnyUnreferenced:
+    case Mistake::kCleanFirstKeepsRef:
       return mode == 0;
     case Mistake::kNoSecondChance:
       return mode == 1;
