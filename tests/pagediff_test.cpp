@@ -4,14 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "tests/expected_text.hpp"
 
 namespace {
 
-RunResult pagediff(const TempFolder& folder, const std::vector<std::string>& arguments) {
-  return run_program(PAGEDIFF_BINARY, folder, arguments);
+RunResult pagediff(const TempFolder& folder, const std::vector<std::string>& arguments,
+                   const RunOptions& options = {}) {
+  return run_program(PAGEDIFF_BINARY, folder, arguments, options);
 }
 
 std::string first_line(const std::string& text) {
@@ -333,6 +335,7 @@ TEST(Pagediff, CannotRunExitsWithTwoAndOneLine) {
   TempFolder folder;
   folder.write("data.txt", "1 1 1\n");
   folder.write("their.txt", "");
+  std::filesystem::create_directory(folder.work() / "folder");
   for (const Case& c : cases) {
     const RunResult run = pagediff(folder, c.arguments);
     EXPECT_EQ(run.exit_status, 2) << c.err;
@@ -342,6 +345,132 @@ TEST(Pagediff, CannotRunExitsWithTwoAndOneLine) {
   const RunResult help = pagediff(folder, {"-h"});
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_EQ(help.out, "usage: pagediff [-m MODE] [-t TRACE] [--all] THEIR_LOG [THEIR_STDOUT]\n");
+}
+
+// A trace that can only be read once gives the same report as a file.
+TEST(Pagediff, AFifoAndAFileGiveTheSameReport) {
+  TempFolder folder;
+  std::string trace;
+  for (int i = 0; i < 400; ++i) trace += record(i % 5, (i * 7) % 40, (i * 11) % 40);
+  folder.write("data.txt", trace);
+  ASSERT_EQ(pagesim(folder).exit_status, 0);
+  folder.write("their.txt", edited(folder.read("out.txt"), "TLB: line 30 Entry 7 proc 4 LP 3 PP 15",
+                                   "TLB: line 30 Entry 6 proc 4 LP 3 PP 15"));
+  const RunResult from_file = pagediff(folder, {"their.txt"});
+  RunOptions fifo;
+  fifo.shell_prefix = "mkfifo trace.fifo && { cat data.txt > trace.fifo & } && ";
+  RunResult from_fifo = pagediff(folder, {"-t", "trace.fifo", "their.txt"}, fifo);
+  for (size_t at; (at = from_fifo.out.find("trace.fifo")) != std::string::npos;)
+    from_fifo.out.replace(at, 10, "data.txt");
+  EXPECT_EQ(from_file.exit_status, 1);
+  EXPECT_EQ(from_fifo.exit_status, 1);
+  EXPECT_NE(from_file.out.find("pagesim's tables just before record 30:"), std::string::npos);
+  EXPECT_EQ(from_fifo.out, from_file.out);
+}
+
+// Their bytes are quoted so that nothing in them reaches the terminal, and
+// what cannot be seen is said.
+TEST(Pagediff, TheirLinesAreShownVisibly) {
+  const std::string spaced = "Page" + std::string(5000, ' ') + "Fault: line 1 proc 7 LP 2 PP 0";
+  struct Case {
+    std::string their_line;
+    std::string first_line;
+    std::string shown;
+  } cases[] = {
+      {"x\033]0;owned\007\033[2J", "their.txt:1: record 1: other\n",
+       "yours:   x\\x1b]0;owned\\x07\\x1b[2J\n"},
+      {"Page Fault: line 1 proc 7 LP 2 PP 0 ", "their.txt:1: record 1: text\n",
+       "yours:   Page Fault: line 1 proc 7 LP 2 PP 0    (ends in a blank)\n"},
+      {"", "their.txt:1: record 1: other\n", "yours:   (an empty line)\n"},
+      {"Page Fault:\tline 1 proc 7 LP 2 PP 0", "their.txt:1: record 1: text\n",
+       "yours:   Page Fault:\\x09line 1 proc 7 LP 2 PP 0\n"},
+      {spaced, "their.txt:1: record 1: text\n", "... (5034 bytes)"},
+  };
+  TempFolder folder;
+  folder.write("data.txt", "7 3000 3100\n");
+  ASSERT_EQ(pagesim(folder).exit_status, 0);
+  const std::string log = folder.read("out.txt");
+  for (const Case& c : cases) {
+    // Their first line, pagesim's fault line, is replaced.
+    folder.write("their.txt", c.their_line + log.substr(log.find('\n')));
+    const RunResult run = pagediff(folder, {"their.txt"});
+    EXPECT_EQ(first_line(run.out), c.first_line) << run.out;
+    EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\033'), std::string::npos);
+  }
+}
+
+// What is odd about the inputs is said in one line before the report.
+TEST(Pagediff, OddInputsAreNotedOnce) {
+  const std::string banner =
+      "This works slightly differently from the spec because\n"
+      "it allows you to display extensive debugging info\n"
+      "With no arguments, it works just like your program\n"
+      "If the first arg is 0, it works just like your\n"
+      "program with no arguments.  If the first argument is\n"
+      "1, it will work like your program with one argument.\n"
+      "If there is a second argument,  and it is a number, it\n"
+      "will treat it as a breakpoint and start displaying\n"
+      "extensive information about the status at each\n"
+      "subsequent line\n";
+  TempFolder folder;
+  folder.write("data.txt", "7 3000 3100\n");
+  const RunResult reference = pagesim(folder);
+  folder.write("stdout.txt", reference.out);
+  folder.write("both.txt", banner + reference.out);
+  folder.write("empty.txt", "");
+  struct Case {
+    std::vector<std::string> files;
+    int exit_status;
+    std::string note;
+  } cases[] = {
+      {{"out.txt", "both.txt"},
+       0,
+       "pagediff: both.txt:1: note: it begins with pagesim's start-up banner, which goes to "
+       "standard error (run with 2> /dev/null); compared from line 11\n"},
+      {{"stdout.txt", "out.txt"},
+       1,
+       "pagediff: stdout.txt:1: note: this looks like a standard output (\"1 steps were "
+       "executed\"): are THEIR_LOG and THEIR_STDOUT swapped?\n"},
+      {{"empty.txt"}, 1, "pagediff: empty.txt:1: note: the log is empty\n"},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = pagediff(folder, c.files);
+    EXPECT_EQ(run.exit_status, c.exit_status) << run.out;
+    EXPECT_EQ(run.err, c.note);
+  }
+}
+
+// pagesim's inconsistency stop ends its output: a log that goes on is
+// reported like any other difference.
+TEST(Pagediff, ALogPastTheInconsistencyStopIsReported) {
+  TempFolder folder;
+  // A free frame holds process -1's page -1: the frame search finds it.
+  folder.write("data.txt", "1 1 1\n-1 -2000 -2000\n2 5000 5000\n");
+  pagesim(folder);
+  folder.write("their.txt", folder.read("out.txt") + "Page Fault: line 3 proc 2 LP 4 PP 1\n");
+  const RunResult run = pagediff(folder, {"their.txt"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(first_lines(run.out, 2), "their.txt:4: record 2: ends late\ncause: unknown\n");
+  EXPECT_NE(run.out.find("pagesim stopped at record 2: its tables contradicted themselves"),
+            std::string::npos);
+}
+
+// A report that cannot be written whole is no result.
+TEST(Pagediff, AFileSizeLimitIsAWriteError) {
+  TempFolder folder;
+  folder.write("data.txt", "7 3000 3100\n");
+  pagesim(folder);
+  folder.write("their.txt", "");
+  RunOptions limited;
+  limited.shell_prefix = "ulimit -f 1; ";
+  limited.stdout_path = (folder.work() / "report.txt").string();
+  // 512 bytes fit; the report is longer.
+  const RunResult run = pagediff(folder, {"their.txt"}, limited);
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_EQ(run.err,
+            "pagediff: their.txt:1: note: the log is empty\n"
+            "pagediff: could not write standard output: File too large\n");
 }
 
 }  // namespace

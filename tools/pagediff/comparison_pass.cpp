@@ -148,13 +148,15 @@ class Pass {
       }
     }
     flush_batch();
+    result_.stop = trace_.scanner().stop_reason();
+    result_.read_errno = trace_.read_errno();
+    // The last record's events are still pending: the scene of an ending
+    // is built from them.
+    if (!base_ended_) end_base();
     if (base_running_) {
       history_.settle(before_.state(), base_.state(), records_ + 1);
       take_other_references();
     }
-    result_.stop = trace_.scanner().stop_reason();
-    result_.read_errno = trace_.read_errno();
-    if (!base_ended_) end_base();
     end_runners();
     finish();
     return std::move(result_);
@@ -167,7 +169,7 @@ class Pass {
     if (fields_[1] == 0) count_dirty_pages_of(fields_[0]);
     before_ = base_;
     sink_.clear();
-    if (base_.run_record(fields_, sink_) == RecordResult::kStopped) {
+    if (base_.run_record(fields_, sink_) == RecordResult::kStopped && !result_.stopped) {
       result_.stopped = true;
       stopped_at_ = records_;
     }
