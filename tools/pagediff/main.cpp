@@ -123,12 +123,15 @@ int run(int argc, char** argv) {
 
   variants::Variant base;
   base.mode = options.mode;
-  std::vector<std::string> found;
-  int status = kExitSame;
-  for (int round = 0; round < kMostDifferences; ++round) {
+  bool first_round = true;
+  int unreadable_status = kExitSame;
+  // One pass over all the inputs from their starts, with `machine` as pagesim's.
+  auto run_round = [&](const variants::Variant& machine, PassResult& pass) {
     for (Input* input : {&trace, &log, &out}) {
-      if (input->fd >= 0 && !rewind(*input, round == 0))
-        return cannot_read(input->path, input->error);
+      if (input->fd >= 0 && !rewind(*input, first_round)) {
+        unreadable_status = cannot_read(input->path, input->error);
+        return false;
+      }
     }
     trace_input.attach(trace.fd);
     their_log.adopt(dup(log.fd));
@@ -136,25 +139,65 @@ int run(int argc, char** argv) {
     FirstBytes first;
     first.log = std::string(their_log.peek(512));
     if (with_stdout) first.stdout = std::string(their_stdout.peek(512));
-
-    const PassResult pass =
-        run_comparison(trace_input, base, their_log, with_stdout ? &their_stdout : nullptr);
-    if (pass.stop == ScanStop::kReadError) return cannot_read(options.trace, pass.read_errno);
-    if (their_log.failed()) return cannot_read(options.their_log, their_log.errno_value());
-    if (with_stdout && their_stdout.failed())
-      return cannot_read(options.their_stdout, their_stdout.errno_value());
-    if (round == 0) {
+    pass = run_comparison(trace_input, machine, their_log, with_stdout ? &their_stdout : nullptr);
+    if (pass.stop == ScanStop::kReadError) {
+      unreadable_status = cannot_read(options.trace, pass.read_errno);
+    } else if (their_log.failed()) {
+      unreadable_status = cannot_read(options.their_log, their_log.errno_value());
+    } else if (with_stdout && their_stdout.failed()) {
+      unreadable_status = cannot_read(options.their_stdout, their_stdout.errno_value());
+    }
+    if (unreadable_status != kExitSame) return false;
+    if (first_round) {
       const std::string note = input_note(options, first, pass);
       if (!note.empty()) write_to_stderr("pagediff: " + note + "\n");
     }
+    first_round = false;
+    return true;
+  };
+
+  std::vector<std::string> found;
+  int status = kExitSame;
+  PassResult pass;
+  bool have_pass = false;  // a pass already run for `base`
+  for (int round = 0; round < kMostDifferences; ++round) {
+    if (!have_pass && !run_round(base, pass)) return unreadable_status;
+    have_pass = false;
     if (!pass.log_differs && !pass.stdout_differs) {
       if (round == 0) return print(match_report(options, pass)) ? kExitSame : write_failed();
       break;
     }
     status = kExitDifferent;
     if (!options.all) return print(difference_report(options, pass)) ? status : write_failed();
-    if (!print((round > 0 ? "\n" : "") + difference_block(options, pass))) return write_failed();
     const std::vector<const Candidate*> named = causes(pass);
+    const Candidate* joint = nullptr;
+    Candidate tried;
+    if (named.empty()) {
+      // Two mistakes close together: the one that went furthest may be the
+      // first, if with it the next difference has a cause.
+      const std::vector<const Candidate*> near = coincidences(pass);
+      const Candidate* best = nullptr;
+      for (const Candidate* candidate : near) {
+        if (best == nullptr || candidate->log_lines > best->log_lines) best = candidate;
+      }
+      PassResult next;
+      if (best != nullptr) {
+        tried = *best;
+        if (!run_round(tried.variant, next)) return unreadable_status;
+        const bool next_named = (next.log_differs || next.stdout_differs) && !causes(next).empty();
+        if (next_named && (!next.log_differs || next.log.theirs.number > tried.log_lines)) {
+          joint = &tried;
+          if (!print((round > 0 ? "\n" : "") + difference_block(options, pass, joint)))
+            return write_failed();
+          found.push_back(tried.id);
+          base = tried.variant;
+          pass = std::move(next);
+          have_pass = true;
+          continue;
+        }
+      }
+    }
+    if (!print((round > 0 ? "\n" : "") + difference_block(options, pass))) return write_failed();
     if (named.empty()) {
       found.push_back((found.empty() ? "none, then " : "then ") + std::string("unknown"));
       break;

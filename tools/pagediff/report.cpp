@@ -260,10 +260,23 @@ std::string difference_report(const Options& options, const PassResult& pass) {
   return pass.log_differs ? log_report(options, pass) : stdout_report(options, pass);
 }
 
-std::string difference_block(const Options& options, const PassResult& pass) {
+std::string difference_block(const Options& options, const PassResult& pass,
+                             const Candidate* joint) {
   EventLine ours, theirs;
   std::string block = pass.log_differs ? log_head(options, pass, log_kind(pass, ours, theirs))
                                        : stdout_head(options, pass, classify_stdout(pass.out));
-  add_lines(block, cause_lines(pass, true));
+  if (joint == nullptr) {
+    add_lines(block, cause_lines(pass, true));
+    return block;
+  }
+  // The cause line the head holds is this pass's alone: name the joint one.
+  const size_t cause_start = block.find("\ncause: ") + 1;
+  const size_t cause_end = block.find('\n', cause_start);
+  block.replace(cause_start, cause_end - cause_start, "cause: " + joint->id);
+  add_lines(block, cause_paragraph(joint->id, pass.scene.variant.mode));
+  block += "Alone it parts from your log at line " +
+           number(static_cast<int64_t>(joint->log_lines + 1)) +
+           ", where the next difference is; with the mistake found\nthere as well, the machine "
+           "gives your lines on from the start.\n";
   return block;
 }

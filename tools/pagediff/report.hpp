@@ -23,5 +23,9 @@ std::string cause_line(const PassResult& pass);
 std::string difference_report(const Options& options, const PassResult& pass);
 
 /// One block of --all: the location line, the cause line, pagesim's and
-/// their line, and the cause explained. REQUIRES: a difference.
-std::string difference_block(const Options& options, const PassResult& pass);
+/// their line, and the cause explained. `joint`, when not null, is a
+/// candidate that gave the differing line and, with the mistake found at
+/// the next difference, reproduces their lines: it is named the cause.
+/// REQUIRES: a difference.
+std::string difference_block(const Options& options, const PassResult& pass,
+                             const Candidate* joint = nullptr);
