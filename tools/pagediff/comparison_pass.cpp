@@ -123,6 +123,12 @@ class Pass {
     if (out == nullptr) base_out_done_ = true;
   }
 
+  ~Pass() {
+    if (helper_.joinable()) helper_.join();
+  }
+  Pass(const Pass&) = delete;
+  Pass& operator=(const Pass&) = delete;
+
   PassResult run() {
     if (files_[kOut] != nullptr && files_[kOut]->skip_if_next(kBanner, kBannerLines))
       result_.banner_skipped = true;
@@ -135,8 +141,9 @@ class Pass {
       // with pagesim's: they run later, in batches, on both cores.
       if (batching()) {
         keep_for_batch();
-      } else if (!runners_.empty()) {
-        run_runners();
+      } else {
+        flush_batch();
+        if (!runners_.empty()) run_runners();
       }
       if (base_running_ && !base_ended_ && result_.stopped) end_base();
       if (base_running_ && base_log_done_ && (want_record_ == 0 || records_ > want_record_ + 1))
@@ -201,12 +208,27 @@ class Pass {
     drop_dead();
   }
 
-  // ---- Batches: the candidates in lockstep, run after pagesim ----
+  // ---- Batches: the candidates in lockstep, run beside pagesim ----
+  //
+  // While pagesim's lines match theirs, a candidate need only give
+  // pagesim's lines. The records are kept in batches: while pagesim runs
+  // one batch, a second thread runs the candidates over the one before.
 
   struct BatchRecord {
     int32_t fields[kRecordFields];
     PrintedEvents pagesim;
     uint64_t lines_before[2];  ///< their lines matched before the record, per file
+  };
+
+  struct Batch {
+    std::vector<BatchRecord> records;
+    size_t used = 0;
+  };
+
+  // Where a candidate parted from pagesim's events in a batch.
+  struct Parting {
+    size_t record = SIZE_MAX;  ///< index in the batch; SIZE_MAX: it did not
+    int file = kLog;
   };
 
   bool batching() const {
@@ -215,30 +237,25 @@ class Pass {
   }
 
   void keep_for_batch() {
-    if (batch_used_ == batch_.size()) batch_.emplace_back();
-    BatchRecord& record = batch_[batch_used_++];
+    Batch& batch = batches_[filling_];
+    if (batch.used == batch.records.size()) batch.records.emplace_back();
+    BatchRecord& record = batch.records[batch.used++];
     std::copy(fields_, fields_ + kRecordFields, record.fields);
     record.pagesim = sink_.printed;
     for (File file : {kLog, kOut})
       record.lines_before[file] = files_[file] != nullptr ? files_[file]->lines_read() : 0;
-    // lines_before is taken after pagesim's lines matched: step back over them.
+    // Taken after pagesim's lines matched: step back over them.
     record.lines_before[kLog] -= record.pagesim.log.size();
     record.lines_before[kOut] -= static_cast<uint64_t>(record.pagesim.messages);
-    if (batch_used_ == kBatchRecords) flush_batch();
+    if (batch.used == kBatchRecords) seal_batch();
   }
 
-  // Where a candidate parted from pagesim's events in a batch.
-  struct Parting {
-    size_t record = SIZE_MAX;  ///< index in the batch; SIZE_MAX: it did not
-    int file = kLog;
-  };
-
-  // Runs runners [first, last) over the batch, each until it parts.
-  void run_batch(size_t first, size_t last, std::vector<Parting>& partings) {
+  // Runs runners [first, last) over `batch`, each until it parts.
+  void run_batch(const Batch& batch, size_t first, size_t last, std::vector<Parting>& partings) {
     for (size_t r = first; r < last; ++r) {
       Runner& runner = runners_[r];
-      for (size_t i = 0; i < batch_used_; ++i) {
-        const BatchRecord& record = batch_[i];
+      for (size_t i = 0; i < batch.used; ++i) {
+        const BatchRecord& record = batch.records[i];
         runner.printed.clear();
         if (!runner.stopped)
           runner.stopped =
@@ -253,8 +270,44 @@ class Pass {
     }
   }
 
+  // The filling batch is full: the helper takes it, pagesim fills the other.
+  void seal_batch() {
+    if (!wait_helper()) return;  // the candidates left lockstep: no more batches
+    const int sealed = filling_;
+    filling_ = 1 - filling_;
+    batches_[filling_].used = 0;
+    helper_partings_.assign(runners_.size(), Parting{});
+    helper_batch_ = sealed;
+    try {
+      helper_ = std::thread([this, sealed] {
+        try {
+          run_batch(batches_[sealed], 0, runners_.size(), helper_partings_);
+        } catch (...) {
+          helper_failure_ = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No second thread to be had: the same work on this one.
+      run_batch(batches_[sealed], 0, runners_.size(), helper_partings_);
+    }
+  }
+
+  // Waits for the helper's batch and settles how its candidates parted.
+  // Returns false when some left lockstep and every kept record was run.
+  bool wait_helper() {
+    if (helper_batch_ < 0) return true;
+    if (helper_.joinable()) helper_.join();
+    if (helper_failure_) std::rethrow_exception(helper_failure_);
+    const int done = helper_batch_;
+    helper_batch_ = -1;
+    return settle_partings(helper_partings_, done);
+  }
+
+  // Runs every kept record: the helper's batch, then the filling one.
   void flush_batch() {
-    if (batch_used_ == 0) return;
+    wait_helper();
+    Batch& batch = batches_[filling_];
+    if (batch.used == 0) return;
     std::vector<Parting> partings(runners_.size());
     const size_t half = runners_.size() / 2;
     bool threaded = false;
@@ -263,104 +316,137 @@ class Pass {
       try {
         std::thread helper([&] {
           try {
-            run_batch(half, runners_.size(), partings);
+            run_batch(batch, half, runners_.size(), partings);
           } catch (...) {
             failure = std::current_exception();
           }
         });
         threaded = true;
-        run_batch(0, half, partings);
+        run_batch(batch, 0, half, partings);
         helper.join();
       } catch (const std::system_error&) {
-        // No second thread to be had: the same work on this one.
         if (threaded) throw;
       }
     }
     if (failure) std::rethrow_exception(failure);
-    if (!threaded) run_batch(0, runners_.size(), partings);
-    const size_t used = batch_used_;
-    batch_used_ = 0;
-    settle_partings(partings, used);
+    if (!threaded) run_batch(batch, 0, runners_.size(), partings);
+    settle_partings(partings, filling_);
+    batches_[filling_].used = 0;
   }
 
-  // A candidate that parted where pagesim printed nothing may still give
-  // their lines: those go on from there on their own; the others depart.
-  void settle_partings(const std::vector<Parting>& partings, size_t used) {
-    for (size_t r = 0; r < runners_.size(); ++r) {
-      const Parting& parting = partings[r];
-      if (parting.record == SIZE_MAX) continue;
-      Runner& runner = runners_[r];
-      const BatchRecord& at = batch_[parting.record];
-      const File file = static_cast<File>(parting.file);
-      const bool silent = file == kLog ? at.pagesim.log.empty() : at.pagesim.messages == 0;
-      const std::string text =
-          file == kLog ? runner.printed.log_text() : runner.printed.console_text();
-      if (!silent || !rest_matches(file, parting.record, used, text)) {
-        depart(runner);
-        continue;
-      }
-      rare_partings_.push_back({r, parting.record});
-    }
-    if (!rare_partings_.empty()) catch_up_rare(used);
-    drop_dead();
+  // The kept records from record `index` of batch `from` on, in order: the
+  // rest of that batch and, when it is the helper's, all of the filling one.
+  template <class Visit>
+  void for_kept(int from, size_t index, Visit&& visit) const {
+    for (size_t i = index; i < batches_[from].used; ++i) visit(batches_[from].records[i]);
+    if (from != filling_)
+      for (size_t i = 0; i < batches_[filling_].used; ++i) visit(batches_[filling_].records[i]);
   }
 
-  // Their text from the start of batch record `index` to the end of the
-  // batch: pagesim's, which matched it.
-  std::string their_text_from(File file, size_t index, size_t used) const {
+  // Their text from a kept record on: pagesim's, which matched it.
+  std::string their_text_from(File file, int from, size_t index) const {
     std::string text;
-    for (size_t i = index; i < used; ++i)
-      text += file == kLog ? batch_[i].pagesim.log_text() : batch_[i].pagesim.console_text();
+    for_kept(from, index, [&](const BatchRecord& record) {
+      text += file == kLog ? record.pagesim.log_text() : record.pagesim.console_text();
+    });
     return text;
   }
 
-  bool rest_matches(File file, size_t index, size_t used, const std::string& text) {
-    const std::string kept = their_text_from(file, index, used);
+  bool rest_matches(File file, int from, size_t index, const std::string& text) {
+    const std::string kept = their_text_from(file, from, index);
     if (text.size() <= kept.size()) return kept.compare(0, text.size(), text) == 0;
     return text.compare(0, kept.size(), kept) == 0 &&
            files_[file]->next_is(std::string_view(text).substr(kept.size()));
   }
 
+  // A candidate that parted where pagesim printed nothing may still give
+  // their lines: those go on from there on their own; the others depart.
+  // Returns false when the window opened: every kept record has then run.
+  bool settle_partings(const std::vector<Parting>& partings, int from) {
+    std::vector<std::pair<size_t, size_t>> rare;  // (runner, record)
+    for (size_t r = 0; r < runners_.size(); ++r) {
+      const Parting& parting = partings[r];
+      if (parting.record == SIZE_MAX) continue;
+      Runner& runner = runners_[r];
+      const BatchRecord& at = batches_[from].records[parting.record];
+      const File file = static_cast<File>(parting.file);
+      const bool silent = file == kLog ? at.pagesim.log.empty() : at.pagesim.messages == 0;
+      const std::string text =
+          file == kLog ? runner.printed.log_text() : runner.printed.console_text();
+      if (!silent || !rest_matches(file, from, parting.record, text)) {
+        depart(runner);
+        continue;
+      }
+      rare.emplace_back(r, parting.record);
+    }
+    const bool opened = !rare.empty();
+    if (opened) catch_up_rare(rare, from);
+    drop_dead();
+    return !opened;
+  }
+
   // The rare candidates that gave their lines where pagesim printed none:
   // the window opens where the first of them parted, seeded with pagesim's
-  // matched lines since, and each catches up on its own.
-  void catch_up_rare(size_t used) {
-    size_t first = used;
-    for (const auto& [runner, record] : rare_partings_) first = std::min(first, record);
+  // matched lines since, and every candidate runs the kept records left.
+  void catch_up_rare(const std::vector<std::pair<size_t, size_t>>& rare, int from) {
+    size_t first = SIZE_MAX;
+    for (const auto& [runner, record] : rare) first = std::min(first, record);
+    const BatchRecord& start = batches_[from].records[first];
     for (File file : {kLog, kOut}) {
       if (files_[file] == nullptr || windows_[file].active()) continue;
-      std::string seed = their_text_from(file, first, used);
-      windows_[file].start_seeded(*files_[file], batch_[first].lines_before[file], seed);
+      windows_[file].start_seeded(*files_[file], start.lines_before[file],
+                                  their_text_from(file, from, first));
       if (file == kOut) windows_[file].count_lines_equal("Error, bad frame number");
       base_cursor_[file] = files_[file]->lines_read();
-      for (Runner& runner : runners_) {
-        if (!runner.follow[file].lockstep) continue;
+    }
+    // Those still in lockstep finished the batch `from`: they go on from the
+    // next kept record, where their file stood then.
+    const bool more = from != filling_ && batches_[filling_].used > 0;
+    for (Runner& runner : runners_) {
+      for (File file : {kLog, kOut}) {
+        if (files_[file] == nullptr || !runner.follow[file].lockstep) continue;
         runner.follow[file].lockstep = false;
-        runner.follow[file].cursor = base_cursor_[file];
+        runner.follow[file].cursor =
+            more ? batches_[filling_].records[0].lines_before[file] : base_cursor_[file];
       }
     }
-    for (const auto& [index, record] : rare_partings_) {
+    std::vector<bool> is_rare(runners_.size(), false);
+    for (const auto& [index, record] : rare) {
+      is_rare[index] = true;
       Runner& runner = runners_[index];
       for (File file : {kLog, kOut}) {
-        if (files_[file] != nullptr) runner.follow[file].cursor = batch_[record].lines_before[file];
+        if (files_[file] != nullptr)
+          runner.follow[file].cursor = batches_[from].records[record].lines_before[file];
       }
-      // The record it parted at has run; compare it, then run the rest.
-      for (size_t i = record; i < used && !runner.candidate.id.empty(); ++i) {
-        if (i > record) {
-          runner.printed.clear();
-          if (!runner.stopped)
-            runner.stopped = runner.machine.run_record(batch_[i].fields, runner.printed) ==
-                             RecordResult::kStopped;
-        }
-        for (File file : {kLog, kOut}) {
-          if (files_[file] == nullptr || runner.candidate.id.empty()) continue;
-          const std::string text =
-              file == kLog ? runner.printed.log_text() : runner.printed.console_text();
-          if (!window_match(file, text, runner.follow[file].cursor)) depart(runner);
-        }
+      // The record it parted at has run: compare it, then run the rest.
+      compare_in_window(runner);
+      for_kept(from, record + 1, [&](const BatchRecord& kept) { run_in_window(runner, kept); });
+    }
+    if (more) {
+      for (size_t r = 0; r < runners_.size(); ++r) {
+        if (is_rare[r]) continue;
+        for_kept(filling_, 0, [&](const BatchRecord& kept) { run_in_window(runners_[r], kept); });
       }
     }
-    rare_partings_.clear();
+    batches_[0].used = batches_[1].used = 0;
+  }
+
+  void run_in_window(Runner& runner, const BatchRecord& record) {
+    if (runner.candidate.id.empty()) return;
+    runner.printed.clear();
+    if (!runner.stopped)
+      runner.stopped =
+          runner.machine.run_record(record.fields, runner.printed) == RecordResult::kStopped;
+    compare_in_window(runner);
+  }
+
+  void compare_in_window(Runner& runner) {
+    for (File file : {kLog, kOut}) {
+      if (files_[file] == nullptr || runner.candidate.id.empty()) continue;
+      const std::string text =
+          file == kLog ? runner.printed.log_text() : runner.printed.console_text();
+      if (!window_match(file, text, runner.follow[file].cursor)) depart(runner);
+    }
   }
 
   // Starts comparing line by line from where the file stands: every
@@ -665,9 +751,12 @@ class Pass {
   BaseSink sink_;
   std::vector<Runner> runners_;
   static constexpr size_t kBatchRecords = 4096;
-  std::vector<BatchRecord> batch_;
-  size_t batch_used_ = 0;
-  std::vector<std::pair<size_t, size_t>> rare_partings_;  ///< (runner, batch record)
+  Batch batches_[2];
+  int filling_ = 0;        ///< the batch pagesim's records go into
+  int helper_batch_ = -1;  ///< the batch the helper thread runs, -1: none
+  std::thread helper_;
+  std::vector<Parting> helper_partings_;
+  std::exception_ptr helper_failure_;
   int32_t fields_[kRecordFields] = {0, 0, 0};
   int64_t records_ = 0;
   int last_converted_ = 0;
