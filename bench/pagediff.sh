@@ -16,13 +16,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 records=${2:-1000000}
 runs=${PAGEDIFF_RUNS:-3}
+pagesim=${PAGESIM:-$build/pagesim}  # bench/run.sh --pagesim passes another
 # shellcheck source=bench/common.sh
 . "$root/bench/common.sh"
 work=$(bench_work_dir 400000 "$build")/pagediff
 mkdir -p "$work"
 cd "$work"
 cp "$(bench_trace "$build/tracegen" "$(dirname "$work")" uniform "$records")" data.txt
-"$build/pagesim" > /dev/null 2>&1
+"$pagesim" > /dev/null 2>&1
 lines=$(wc -l < out.txt)
 # A frame number no line has: the difference is where it is put.
 sed "$((lines - 100))s/PP [0-9]*\$/PP 99/" out.txt > late.txt
@@ -39,7 +40,7 @@ found='"$0" "$1"; [ $? -eq 1 ]'
   read -r wall user _ _
   read -r late_wall late_user _ late_rss
   read -r early_wall early_user _ _
-} < <("$build/bench_measure" "$runs" "$build/pagesim" -- sh -c "$found" "$build/pagediff" late.txt \
+} < <("$build/bench_measure" "$runs" "$pagesim" -- sh -c "$found" "$build/pagediff" late.txt \
   -- sh -c "$found" "$build/pagediff" early.txt)
 printf '%9s %9s %9s %9s %7s %7s %9s %8s\n' records pagesim_s late_s late_u_s ratio u_ratio \
   early_s rss_MiB
