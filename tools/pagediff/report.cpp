@@ -66,8 +66,12 @@ std::string record_lines(const Options& options, const Scene& scene) {
 // The tables just before the record and the events pagesim logged for it.
 std::string state_lines(const Scene& scene) {
   if (!scene.found) return "";
+  const std::string moment =
+      scene.tables_after_first
+          ? std::string(scene.which == 0 ? "the read" : "the write") + " of record "
+          : "record ";
   std::string text =
-      "pagesim's tables just before record " + number(scene.record) + ":\n" + scene.tables_before;
+      "pagesim's tables just before " + moment + number(scene.record) + ":\n" + scene.tables_before;
   std::string events;
   for (const ReferenceStep& step : scene.steps) {
     for (size_t start = 0; start < step.text.size();) {

@@ -55,6 +55,11 @@ void fill_scene(const variants::Machine& before, const History& history, int64_t
   scene.steps = apply_record(events, record, -1, before.state(), again.state(), all);
   scene.stories = history.stories();
   if (which >= 0) apply_record(events, record, which, before.state(), again.state(), scene.stories);
+  // A difference in the record's second reference is told from the machine
+  // after its first: the tables shown are those.
+  scene.tables_after_first =
+      which >= 0 && !scene.steps.empty() && scene.steps.front().facts.which != which;
+  if (scene.tables_after_first) scene.tables_before = tables_text(scene.before_reference);
   for (ReferenceStep& step : scene.steps) {
     variants::TextSink text;
     for (const variants::Event& event : step.events) text.on_event(event);

@@ -21,7 +21,8 @@ struct Scene {
   TextPosition position{0, 0};  ///< where the record starts in the trace
   bool termination = false;
   variants::Variant variant;  ///< the machine explained (pagesim's, or with the mistakes found)
-  std::string tables_before;  ///< the tables just before the record
+  std::string tables_before;  ///< the tables just before the record, or the reference
+  bool tables_after_first = false;  ///< tables_before is after the record's first reference
   variants::MachineState before_record;
   int which = -1;
   variants::MachineState before_reference;       ///< just before `which` (the record when -1)
