@@ -358,7 +358,8 @@ TEST(Pagediff, AFifoAndAFileGiveTheSameReport) {
                                    "TLB: line 30 Entry 6 proc 4 LP 3 PP 15"));
   const RunResult from_file = pagediff(folder, {"their.txt"});
   RunOptions fifo;
-  fifo.shell_prefix = "mkfifo trace.fifo && { cat data.txt > trace.fifo & } && ";
+  fifo.shell_prefix =
+      "rm -f trace.fifo && mkfifo trace.fifo && { cat data.txt > trace.fifo & } && ";
   RunResult from_fifo = pagediff(folder, {"-t", "trace.fifo", "their.txt"}, fifo);
   for (size_t at; (at = from_fifo.out.find("trace.fifo")) != std::string::npos;)
     from_fifo.out.replace(at, 10, "data.txt");
@@ -366,6 +367,11 @@ TEST(Pagediff, AFifoAndAFileGiveTheSameReport) {
   EXPECT_EQ(from_fifo.exit_status, 1);
   EXPECT_NE(from_file.out.find("pagesim's tables just before record 30:"), std::string::npos);
   EXPECT_EQ(from_fifo.out, from_file.out);
+  // --all reads each input once per difference: a FIFO is copied first.
+  const RunResult all_from_file = pagediff(folder, {"--all", "their.txt"});
+  RunResult all_from_fifo = pagediff(folder, {"--all", "-t", "trace.fifo", "their.txt"}, fifo);
+  EXPECT_EQ(all_from_fifo.exit_status, 1);
+  EXPECT_EQ(all_from_fifo.out, all_from_file.out);
 }
 
 // Their bytes are quoted so that nothing in them reaches the terminal, and

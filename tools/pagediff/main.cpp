@@ -83,7 +83,9 @@ bool copy_to_temporary(Input& input) {
   }
   close(input.fd);
   input.fd = copy;
-  return true;
+  if (lseek(copy, 0, SEEK_SET) == 0) return true;
+  input.error = errno;
+  return false;
 }
 
 bool open_input(Input& input, bool rereadable) {
