@@ -131,8 +131,9 @@ const Row kCatalogue[] = {
          record(1, 20, 20) + record(1, 1, 1) + record(1, 3, 3) + record(1, 21, 21) +
          record(1, 22, 22)},
     // In mode 0 a dirty bit on every frame is every eviction counted; mode 1
-    // tells them apart.
-    {"dirty-on-read", "1", false, "out.txt:44: record 13: victim frame", "dirty-on-read",
+    // tells them apart. Its victims are those of a scan that keeps the ref
+    // bits; only the dirty-pages total tells the two apart.
+    {"dirty-on-read", "1", true, "out.txt:44: record 13: victim frame", "dirty-on-read",
      kHandFrameReferenced},
     // Each write hits the TLB entry its read loaded.
     {"dirty-missed-on-tlb-hit", "0", true, "stdout.txt:4: totals", "dirty-missed-on-tlb-hit",
@@ -153,6 +154,17 @@ const Row kCatalogue[] = {
     // Clean-first evicts clean frames here, which only this mistake counts.
     {"every-eviction-counted", "1", true, "stdout.txt:4: totals", "every-eviction-counted",
      kCleanPagesFirst},
+    // Page 0 is the one miss of eleven that the frame table answers.
+    {"faults-not-counted-as-misses", "0", true, "stdout.txt:2: totals",
+     "faults-not-counted-as-misses", pages(1, 0, 8) + record(1, 0, 0) + record(1, 9, 9)},
+    // With no ref bit ever cleared each victim is the frame at the hand, as
+    // when every frame is dirty: only the clean frame 5 going uncounted
+    // tells it from dirty-on-read. Page 1 referenced again tells it from
+    // the plain clock.
+    {"clean-first-keeps-ref", "1", true, "out.txt:41: record 21: victim frame",
+     "clean-first-keeps-ref",
+     written_pages(1, 0, 4) + read_pages(1, 5, 5, 0) + written_pages(1, 6, 19) + record(1, 40, 40) +
+         record(1, 1, 1) + written_pages(1, 41, 46)},
     {"other-mode", "0", false, "out.txt:41: record 21: victim frame", "other-mode", kOneCleanFrame},
 };
 

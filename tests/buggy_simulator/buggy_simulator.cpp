@@ -55,7 +55,7 @@ bool free_frame_highest_first, hand_moves_on_free_fault, hand_stays_on_victim;
 bool hand_from_zero, no_second_chance, ref_only_on_miss, dirty_on_read;
 bool dirty_missed_on_tlb_hit, clean_first_one_turn, clean_first_clears_dirty;
 bool clean_first_any_unreferenced, dirty_counted_at_termination, every_eviction_counted;
-bool other_mode;
+bool faults_not_counted_as_misses, clean_first_keeps_ref, other_mode;
 // Not a catalogued mistake: the victim is the frame just before the one the
 // clock chose, so pagediff has a mistake it cannot name.
 bool off_catalogue;
@@ -93,6 +93,8 @@ const Plant kPlants[] = {
     {"clean-first-any-unreferenced", &clean_first_any_unreferenced},
     {"dirty-counted-at-termination", &dirty_counted_at_termination},
     {"every-eviction-counted", &every_eviction_counted},
+    {"faults-not-counted-as-misses", &faults_not_counted_as_misses},
+    {"clean-first-keeps-ref", &clean_first_keeps_ref},
     {"other-mode", &other_mode},
     {"off-catalogue", &off_catalogue},
 };
@@ -226,8 +228,8 @@ int choose_victim() {
     int limit = clean_first_one_turn ? frame_count : 2 * frame_count;
     for (int moves = 0;; moves++) {
       if (frames[i].ref == 0 && (frames[i].dirty == 0 || clean_first_any_unreferenced)) break;
-      if (moves >= limit) break;
-      frames[i].ref = 0;
+      if (moves >= limit) break;  // back where it started
+      if (!clean_first_keeps_ref) frames[i].ref = 0;
       if (clean_first_clears_dirty) frames[i].dirty = 0;
       i = (i + 1) % frame_count;
     }
@@ -273,7 +275,8 @@ void service_page_fault(int proc, int address, int is_write) {
   if (!hand_stays_on_victim) clock_hand = (v + 1) % frame_count;
 }
 
-void search_frame_table(int proc, int address, int is_write) {
+// Returns whether the frame table held the page (no page fault).
+bool search_frame_table(int proc, int address, int is_write) {
   int page = page_of(address);
   check_page(page);
   for (int i = 0; i < frame_count && !no_frame_search; i++) {
@@ -281,10 +284,11 @@ void search_frame_table(int proc, int address, int is_write) {
       frames[i].ref = 1;
       if (is_write || dirty_on_read) frames[i].dirty = 1;
       if (!tlb_no_load_on_frame_hit) load_tlb(proc, page, i);
-      return;
+      return true;
     }
   }
   service_page_fault(proc, address, is_write);
+  return false;
 }
 
 bool usable(const TlbEntry& e, int proc, int page) {
@@ -314,8 +318,8 @@ void translate(int proc, int address, int is_write) {
     if (!ref_only_on_miss) f.ref = 1;
     return;
   }
-  tlb_misses++;
-  search_frame_table(proc, address, is_write);
+  bool in_frames = search_frame_table(proc, address, is_write);
+  if (in_frames || !faults_not_counted_as_misses) tlb_misses++;
 }
 
 // Reads the next record into the three numbers, as "%d %d %d" does, but
