@@ -257,6 +257,8 @@ TEST(Pagediff, ReportShowsBothLinesTheRecordTheTablesAndTheEvents) {
             "pagesim's termination empties the process's TLB entries and frees its frames.\n"
             "pagesim's machine with this mistake gives your lines from the start to the end of "
             "your log.\n"
+            "It first shows at the read of record 3 (address 5000), where that machine logs "
+            "your line.\n"
             "\n"
             "Empty TLB entries before this load:\n"
             "   entries 0 to 1: emptied by the end of process 7 at record 2\n"

@@ -156,6 +156,11 @@ std::vector<std::string> cause_lines(const PassResult& pass, bool short_form) {
     if (short_form) continue;
     lines.push_back("pagesim's machine with this mistake gives your lines from the start " +
                     reach_text(pass, *candidate) + ".");
+    // Where it first shows: the line that differs here is that machine's.
+    const Scene& scene = pass.scene;
+    if (pass.log_differs && scene.found && pass.log.reference >= 0)
+      lines.push_back("It first shows at " + reference_name(scene, pass.log.reference) +
+                      ", where that machine logs your line.");
   }
   return lines;
 }
