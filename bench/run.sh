@@ -29,7 +29,7 @@ while [ $# -gt 0 ]; do
     *) usage >&2; exit 2 ;;
   esac
 done
-targets=(tracegen bench_measure bench_plain_stdio pagestat)
+targets=(tracegen bench_measure bench_plain_stdio pagestat pagediff)
 [ -n "$pagesim" ] || targets+=(pagesim)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAGESIM_TESTS=OFF >/dev/null
@@ -90,3 +90,9 @@ for workload in local uniform mixed; do
   PAGESTAT_RUNS=$runs "$root/bench/pagestat.sh" "$build" \
     "$(bench_trace "$build/tracegen" "$work" "$workload" 10000000)" "${pagesim_wall[$workload]}"
 done
+
+# pagediff's whole report, candidates included, beside pagesim on a
+# 1,000,000-record uniform trace: a difference near the end, and one early.
+echo
+echo "pagediff"
+PAGEDIFF_RUNS=$runs PAGESIM="$pagesim" "$root/bench/pagediff.sh" "$build"

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "tools/visible_bytes.hpp"
+
 bool LineLocator::fill() {
   block_offset_ += block_length_;
   block_length_ = block_position_ = 0;
@@ -40,13 +42,7 @@ std::string LineLocator::word_at_last_offset(size_t limit) {
     if (block_position_ == block_length_ && !fill()) break;
     const auto c = static_cast<unsigned char>(block_[block_position_++]);
     if (c == ' ' || (c >= '\t' && c <= '\r')) break;
-    if (c >= 0x21 && c <= 0x7e) {
-      word += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      word += escaped;
-    }
+    word += visible_bytes(std::string_view(reinterpret_cast<const char*>(&c), 1));
   }
   return word;
 }

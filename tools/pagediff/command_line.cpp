@@ -37,6 +37,8 @@ bool parse_command_line(int argc, const char* const* argv, Options& options, std
     } else if (argument == "-h" || argument == "--help") {
       options.help = true;
       return true;
+    } else if (argument == "--all") {
+      options.all = true;
     } else if (argument.substr(0, 2) == "-m") {
       std::string mode;
       if (!option_value(argc, argv, i, mode, error)) return false;

@@ -1,13 +1,20 @@
-// The main pass: runs pagesim's memory model over the trace record by record
-// and compares what it logs and prints with the user's files as it goes,
-// stopping at the first difference of the event log.
+// The one pass: reads the trace once, runs pagesim's machine record by
+// record and, beside it, one machine per catalogued mistake; compares what
+// each logs and prints with the user's files as it goes, dropping each
+// candidate as soon as it departs from them, and keeps the scene of the
+// first difference for the explanation.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <tuple>
+#include <vector>
 
-#include "io/trace_scanner.hpp"
+#include "tools/pagediff/scene.hpp"
 #include "tools/pagediff/their_text.hpp"
+#include "tools/pagediff/trace_input.hpp"
+#include "variants/mistakes.hpp"
 
 /// One line of the user's where it parts from pagesim's.
 struct TheirLine {
@@ -26,7 +33,6 @@ struct LogDifference {
   int position = 0;          ///< pagesim's line among the lines of its reference, from 0
   std::string pagesim_line;  ///< without the line feed; empty when pagesim_ended
   bool pagesim_ended = false;
-  std::string reference_events;  ///< every line pagesim logged for that reference
   TheirLine theirs;
 };
 
@@ -41,30 +47,60 @@ struct StdoutDifference {
   TheirLine theirs;
 };
 
+/// How far one candidate machine followed the user's files.
+struct Candidate {
+  std::string id;  ///< its catalogue IDs
+  variants::Variant variant;
+  uint64_t log_lines = 0;  ///< lines of their log it gave, from the start
+  bool log_to_end = false;
+  uint64_t stdout_lines = 0;
+  bool stdout_to_end = false;
+};
+
+/// Lines past the difference a mistake must give to count as the cause.
+inline constexpr uint64_t kReproducedLines = 50;
+
 struct PassResult {
   bool log_differs = false;
   LogDifference log;
   bool stdout_differs = false;  ///< only looked at when the log matched
   StdoutDifference out;
+  Scene scene;  ///< around the record of the difference reported
   uint64_t log_lines_matched = 0;
+  uint64_t stdout_lines_matched = 0;
   bool log_unterminated = false;  ///< their last log line had no line feed
   bool stdout_unterminated = false;
   bool log_carriage_returns = false;  ///< their log's lines end in CR LF
   bool stdout_carriage_returns = false;
-  // pagesim's run up to where the pass stopped (the end when the log matched)
+  bool banner_skipped = false;  ///< their standard output began with pagesim's banner
+  // pagesim's run up to its end
   int64_t records = 0;
   int64_t tlb_misses = 0;
   int64_t page_faults = 0;
   int64_t dirty_writes = 0;
-  int64_t messages = 0;              ///< "Error, bad frame number" lines
-  int64_t bad_references = 0;        ///< references that printed them
+  bool stopped = false;        ///< the inconsistency stop ended it
+  int64_t messages = 0;        ///< "Error, bad frame number" lines
+  int64_t bad_references = 0;  ///< references that printed them
+  std::map<int32_t, int64_t> messages_by_page;
+  int64_t their_messages = 0;        ///< their lines that are the message
   int64_t dirty_pages_released = 0;  ///< dirty pages of the frames terminations freed
   int64_t dirty_pages_at_end = 0;    ///< frames still dirty when the trace ended
   ScanStop stop = ScanStop::kNotStopped;
+  int read_errno = 0;  ///< of the trace, when reading it failed
+  /// The candidates that gave the differing line, the furthest first.
+  std::vector<Candidate> candidates;
 };
 
-/// Runs the model in `mode` over the trace read from `trace_fd` and compares
-/// with `their_log` and, when not null, `their_stdout`.
-/// REQUIRES: both files opened; trace_fd at the start of the trace.
-PassResult run_comparison(int trace_fd, int32_t mode, TheirText& their_log,
+/// Runs `base` (pagesim's machine, or it with the mistakes found so far)
+/// over the trace, with every mistake of the catalogue applied to it beside,
+/// and compares with `their_log` and, when not null, `their_stdout`.
+/// REQUIRES: the files opened, at their starts.
+PassResult run_comparison(TraceInput& trace, const variants::Variant& base, TheirText& their_log,
                           TheirText* their_stdout);
+
+/// The candidates that reproduce the user's files, best first; empty: none.
+std::vector<const Candidate*> causes(const PassResult& pass);
+
+/// The candidates that gave the differing line but departed within
+/// kReproducedLines after it: coincidences, not causes.
+std::vector<const Candidate*> coincidences(const PassResult& pass);

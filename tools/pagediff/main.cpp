@@ -1,19 +1,27 @@
 // pagediff: finds the first place where a simulator's output parts from
-// pagesim's on the same trace, and explains it from pagesim's own state.
-//   pagediff [-m MODE] [-t TRACE] THEIR_LOG [THEIR_STDOUT]
+// pagesim's on the same trace, names the mistake that reproduces it, and
+// explains it from pagesim's own state.
+//   pagediff [-m MODE] [-t TRACE] [--all] THEIR_LOG [THEIR_STDOUT]
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "io/output_buffer.hpp"
 #include "tools/pagediff/command_line.hpp"
 #include "tools/pagediff/comparison_pass.hpp"
+#include "tools/pagediff/input_notes.hpp"
 #include "tools/pagediff/report.hpp"
 #include "tools/pagediff/their_text.hpp"
+#include "tools/pagediff/trace_input.hpp"
 
 namespace {
 
@@ -21,9 +29,13 @@ constexpr int kExitSame = 0;
 constexpr int kExitDifferent = 1;
 constexpr int kExitCannotRun = 2;
 
-// Each holds a block of the file: kept out of the stack.
+// Differences --all goes through at most.
+constexpr int kMostDifferences = 10;
+
+// Each holds a block of its file: kept out of the stack.
 TheirText their_log;
 TheirText their_stdout;
+TraceInput trace_input;
 
 int cannot_run(const std::string& message) {
   write_to_stderr("pagediff: " + message + "\n");
@@ -34,39 +46,183 @@ int cannot_read(const std::string& path, int error) {
   return cannot_run("cannot read " + path + ": " + std::strerror(error));
 }
 
-// Writes the report; a report that cannot be written is no result.
-int print(const std::string& text, int status) {
-  if (!write_fully(STDOUT_FILENO, text.data(), text.size()))
-    return cannot_run(std::string("could not write standard output: ") + std::strerror(errno));
-  return status;
+// Writes part of the report; a report that cannot be written is no result.
+bool print(const std::string& text) {
+  return write_fully(STDOUT_FILENO, text.data(), text.size());
+}
+
+int write_failed() {
+  return cannot_run(std::string("could not write standard output: ") + std::strerror(errno));
+}
+
+// One of the inputs, readable from its start again for --all: a pipe or a
+// FIFO is first copied to an unlinked temporary file.
+struct Input {
+  std::string path;
+  int fd = -1;
+  int error = 0;  ///< errno when it could not be opened or copied
+};
+
+bool copy_to_temporary(Input& input) {
+  const char* directory = std::getenv("TMPDIR");
+  std::string name =
+      std::string(directory != nullptr && *directory ? directory : "/tmp") + "/pagediff.XXXXXX";
+  const int copy = mkstemp(name.data());
+  if (copy < 0) return false;
+  unlink(name.c_str());
+  std::vector<char> block(1 << 16);
+  for (;;) {
+    const ssize_t got = read(input.fd, block.data(), block.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 || (got > 0 && !write_fully(copy, block.data(), static_cast<size_t>(got)))) {
+      input.error = errno;
+      close(copy);
+      return false;
+    }
+    if (got == 0) break;
+  }
+  close(input.fd);
+  input.fd = copy;
+  if (lseek(copy, 0, SEEK_SET) == 0) return true;
+  input.error = errno;
+  return false;
+}
+
+bool open_input(Input& input, bool rereadable) {
+  input.fd = open(input.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (input.fd < 0) {
+    input.error = errno;
+    return false;
+  }
+  struct stat status {};
+  if (!rereadable || (fstat(input.fd, &status) == 0 && S_ISREG(status.st_mode))) return true;
+  if (copy_to_temporary(input)) return true;
+  if (input.error == 0) input.error = errno;
+  return false;
+}
+
+// Points the readers at the start of the inputs again.
+bool rewind(Input& input, bool first_round) {
+  if (first_round) return true;
+  if (lseek(input.fd, 0, SEEK_SET) < 0) {
+    input.error = errno;
+    return false;
+  }
+  return true;
+}
+
+int run(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!parse_command_line(argc, argv, options, error)) return cannot_run(error);
+  if (options.help) return print(kUsage) ? kExitSame : write_failed();
+
+  const bool with_stdout = !options.their_stdout.empty();
+  Input trace{options.trace}, log{options.their_log}, out{options.their_stdout};
+  if (!open_input(trace, options.all)) return cannot_read(trace.path, trace.error);
+  if (!open_input(log, options.all)) return cannot_read(log.path, log.error);
+  if (with_stdout && !open_input(out, options.all)) return cannot_read(out.path, out.error);
+
+  variants::Variant base;
+  base.mode = options.mode;
+  bool first_round = true;
+  int unreadable_status = kExitSame;
+  // One pass over all the inputs from their starts, with `machine` as pagesim's.
+  auto run_round = [&](const variants::Variant& machine, PassResult& pass) {
+    for (Input* input : {&trace, &log, &out}) {
+      if (input->fd >= 0 && !rewind(*input, first_round)) {
+        unreadable_status = cannot_read(input->path, input->error);
+        return false;
+      }
+    }
+    trace_input.attach(trace.fd);
+    their_log.adopt(dup(log.fd));
+    if (with_stdout) their_stdout.adopt(dup(out.fd));
+    FirstBytes first;
+    first.log = std::string(their_log.peek(512));
+    if (with_stdout) first.stdout = std::string(their_stdout.peek(512));
+    pass = run_comparison(trace_input, machine, their_log, with_stdout ? &their_stdout : nullptr);
+    if (pass.stop == ScanStop::kReadError) {
+      unreadable_status = cannot_read(options.trace, pass.read_errno);
+    } else if (their_log.failed()) {
+      unreadable_status = cannot_read(options.their_log, their_log.errno_value());
+    } else if (with_stdout && their_stdout.failed()) {
+      unreadable_status = cannot_read(options.their_stdout, their_stdout.errno_value());
+    }
+    if (unreadable_status != kExitSame) return false;
+    if (first_round) {
+      const std::string note = input_note(options, first, pass);
+      if (!note.empty()) write_to_stderr("pagediff: " + note + "\n");
+    }
+    first_round = false;
+    return true;
+  };
+
+  std::vector<std::string> found;
+  int status = kExitSame;
+  PassResult pass;
+  bool have_pass = false;  // a pass already run for `base`
+  for (int round = 0; round < kMostDifferences; ++round) {
+    if (!have_pass && !run_round(base, pass)) return unreadable_status;
+    have_pass = false;
+    if (!pass.log_differs && !pass.stdout_differs) {
+      if (round == 0) return print(match_report(options, pass)) ? kExitSame : write_failed();
+      break;
+    }
+    status = kExitDifferent;
+    if (!options.all) return print(difference_report(options, pass)) ? status : write_failed();
+    const std::vector<const Candidate*> named = causes(pass);
+    const Candidate* joint = nullptr;
+    Candidate tried;
+    if (named.empty()) {
+      // Two mistakes close together: the one that went furthest may be the
+      // first, if with it the next difference has a cause.
+      const std::vector<const Candidate*> near = coincidences(pass);
+      const Candidate* best = nullptr;
+      for (const Candidate* candidate : near) {
+        if (best == nullptr || candidate->log_lines > best->log_lines) best = candidate;
+      }
+      PassResult next;
+      if (best != nullptr) {
+        tried = *best;
+        if (!run_round(tried.variant, next)) return unreadable_status;
+        const bool next_named = (next.log_differs || next.stdout_differs) && !causes(next).empty();
+        if (next_named && (!next.log_differs || next.log.theirs.number > tried.log_lines)) {
+          joint = &tried;
+          if (!print((round > 0 ? "\n" : "") + difference_block(options, pass, joint)))
+            return write_failed();
+          found.push_back(tried.id);
+          base = tried.variant;
+          pass = std::move(next);
+          have_pass = true;
+          continue;
+        }
+      }
+    }
+    if (!print((round > 0 ? "\n" : "") + difference_block(options, pass))) return write_failed();
+    if (named.empty()) {
+      found.push_back((found.empty() ? "none, then " : "then ") + std::string("unknown"));
+      break;
+    }
+    found.push_back(named.front()->id);
+    base = named.front()->variant;
+  }
+  std::string last = "\nmistakes found: ";
+  for (size_t i = 0; i < found.size(); ++i) last += (i > 0 ? ", " : "") + found[i];
+  return print(last + "\n") ? status : write_failed();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
-  Options options;
-  std::string error;
-  if (!parse_command_line(argc, argv, options, error)) return cannot_run(error);
-  if (options.help) return print(kUsage, kExitSame);
-
-  const int trace_fd = open(options.trace.c_str(), O_RDONLY | O_CLOEXEC);
-  if (trace_fd < 0) return cannot_read(options.trace, errno);
-  if (!their_log.open(options.their_log)) return cannot_read(options.their_log, errno);
-  const bool with_stdout = !options.their_stdout.empty();
-  if (with_stdout && !their_stdout.open(options.their_stdout))
-    return cannot_read(options.their_stdout, errno);
-
-  const PassResult pass =
-      run_comparison(trace_fd, options.mode, their_log, with_stdout ? &their_stdout : nullptr);
-  if (pass.stop == ScanStop::kReadError) return cannot_read(options.trace, EIO);
-  if (their_log.failed()) return cannot_read(options.their_log, their_log.errno_value());
-  if (with_stdout && their_stdout.failed())
-    return cannot_read(options.their_stdout, their_stdout.errno_value());
-
-  if (!pass.log_differs && !pass.stdout_differs)
-    return print(match_report(options, pass), kExitSame);
-  std::string report, unreadable;
-  if (!difference_report(options, pass, report, unreadable)) return cannot_read(unreadable, errno);
-  return print(report, kExitDifferent);
+  // A file-size limit is a write error to report, not a reason to die.
+  signal(SIGXFSZ, SIG_IGN);
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return cannot_run("not enough memory to run the comparison");
+  } catch (const std::system_error& failure) {
+    return cannot_run(std::string("could not run the comparison: ") + failure.what());
+  }
 }

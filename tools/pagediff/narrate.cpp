@@ -4,6 +4,7 @@
 
 #include "tools/pagediff/narrate_parts.hpp"
 #include "tools/trace_findings.hpp"
+#include "tools/visible_bytes.hpp"
 
 namespace narration {
 
@@ -46,23 +47,15 @@ namespace {
 
 void explain_page_number(const LogStory& story, Lines& lines) {
   const Scene& scene = story.scene;
+  const variants::Geometry& geometry = scene.variant.geometry;
   const int which = std::max(scene.which, 0);
-  const int64_t address = scene.fields[1 + which];
   const int64_t ours = story.pagesim.page, theirs = story.theirs.page;
-  const int64_t floor_page =
-      address >= 0 ? address / kPageSize : -((-address + kPageSize - 1) / kPageSize);
-  if (address < 0 && theirs == floor_page && theirs != ours) {
-    lines.push_back("Likely cause: your program rounds negative addresses down (floor");
-    lines.push_back("division); pagesim truncates toward zero.");
-  } else {
-    lines.push_back("Likely cause: your program turns the address into a page another way.");
-  }
   lines.push_back("pagesim's page for " + reference_name(scene, which) + " is " + number(ours) +
                   ":");
-  lines.push_back("the address divided by " + number(kPageSize) +
+  lines.push_back("the address divided by " + number(geometry.page_size) +
                   ", truncated toward zero as C's / does. Yours is " + number(theirs) + ".");
-  if (ours < 0 || ours >= kPagesPerProcess) {
-    lines.push_back("The page is outside 0.." + number(kPagesPerProcess - 1) +
+  if (ours < 0 || ours >= geometry.pages_per_process) {
+    lines.push_back("The page is outside 0.." + number(geometry.pages_per_process - 1) +
                     ": pagesim prints \"Error, bad frame number\"");
     lines.push_back("and goes on with that page as it is.");
   }
@@ -70,59 +63,32 @@ void explain_page_number(const LogStory& story, Lines& lines) {
 
 void explain_record_number(const LogStory& story, Lines& lines) {
   const Scene& scene = story.scene;
-  const int64_t ours = story.pagesim.record, theirs = story.theirs.record;
+  const int64_t ours = story.pagesim.record;
   const int64_t terminations = scene.stories.terminations;
-  if (theirs == static_cast<int64_t>(scene.position.line) && scene.position.line != 0 &&
-      static_cast<int64_t>(scene.position.line) != ours) {
-    lines.push_back("Likely cause: your program numbers records by the lines of " +
-                    story.trace_path + ";");
-    lines.push_back("pagesim counts records: three numbers in any white space.");
-  } else if (terminations > 0 && theirs == ours - terminations) {
-    lines.push_back("Likely cause: your program does not count the " + number(terminations) +
-                    " termination records");
-    lines.push_back("before this one; they are records too.");
-  } else if (theirs == ours - 1) {
-    lines.push_back("Likely cause: your program counts records from 0; pagesim from 1.");
-  } else {
-    lines.push_back("Likely cause: your program counts records another way.");
-  }
   lines.push_back("pagesim numbers each line with the count of records read so far:");
   lines.push_back("this is record " + number(ours) + ", which starts at line " +
                   number(static_cast<int64_t>(scene.position.line)) + ", column " +
                   number(static_cast<int64_t>(scene.position.column)) + " of " + story.trace_path +
                   ".");
   if (terminations > 0)
-    lines.push_back("The records before it include " + number(terminations) +
-                    " terminations (first address 0).");
+    lines.push_back("The records before it include " +
+                    count_of(terminations, "termination record") + " (first address 0).");
 }
 
 void explain_ends_early(const LogStory& story, Lines& lines) {
   const Scene& scene = story.scene;
   const LogDifference& difference = story.difference;
-  const bool partial_last = scene.last_record_partial && scene.record == scene.records;
-  if (difference.theirs.cut) {
-    lines.push_back("Likely cause: your log stops inside a line: was your output file closed,");
-    lines.push_back("or its buffer flushed, before your program ended?");
-  } else if (partial_last) {
-    lines.push_back("Likely cause: your program stops at a partial last record; pagesim runs it.");
-  } else {
-    lines.push_back("Likely cause: your program stopped before the end of the trace.");
-  }
+  if (difference.theirs.cut) lines.push_back("Your log stops inside a line: it has no line feed.");
   lines.push_back("Your log ends here; pagesim's goes on with this line, for record " +
                   number(difference.record) + ".");
   lines.push_back("pagesim reads " + count_of(scene.records, "record") + " in all.");
+  if (scene.last_record_partial && scene.records > 0)
+    lines.push_back("The last record, " + number(scene.records) + ", is partial; pagesim runs it.");
 }
 
 void explain_ends_late(const LogStory& story, Lines& lines) {
   const Scene& scene = story.scene;
   const bool stopped = scene.stop == ScanStop::kNotANumber || scene.stop == ScanStop::kOutOfRange;
-  if (stopped) {
-    lines.push_back("Likely cause: your program reads on where pagesim stops reading.");
-  } else if (story.theirs.complete && story.theirs.record > scene.records) {
-    lines.push_back("Likely cause: your program runs records the trace does not have.");
-  } else {
-    lines.push_back("Likely cause: your program logs events that pagesim does not.");
-  }
   lines.push_back("pagesim's log ends here: pagesim reads " + count_of(scene.records, "record") +
                   ".");
   if (stopped) {
@@ -130,8 +96,15 @@ void explain_ends_late(const LogStory& story, Lines& lines) {
                     number(scene.records) + ": " + stop_text(scene.stop, scene.stop_word));
     lines.push_back("pagesim stops there without a word, and ignores the rest of the file.");
   }
-  if (story.theirs.complete)
+  if (story.stopped)
+    lines.push_back("pagesim stopped at record " + number(scene.records) +
+                    ": its tables contradicted themselves (the inconsistency stop).");
+  if (story.theirs.complete) {
     lines.push_back("Your line is for record " + number(story.theirs.record) + ".");
+    if (story.theirs.record > scene.records && !story.stopped)
+      lines.push_back("The trace has no record " + number(story.theirs.record) +
+                      ": was your log made from another trace?");
+  }
 }
 
 }  // namespace
@@ -165,7 +138,8 @@ std::string word_difference(std::string_view ours, std::string_view theirs) {
     std::string word(text.substr(column, end - column));
     if (word == " ") return "a space";
     if (word == "\t") return "a tab";
-    return "\"" + word + "\"";
+    if (word == "\r") return "a carriage return";
+    return "\"" + visible_bytes(word) + "\"";
   };
   return "from column " + number(static_cast<int64_t>(column + 1)) + ": pagesim has " +
          word_at(ours) + ", yours " + word_at(theirs);
@@ -221,8 +195,7 @@ std::vector<std::string> explain_log(const LogStory& story) {
         lines.push_back("has only those two kinds. Does your program log other text there?");
         break;
       }
-      lines.push_back("This difference is none of the usual ones; pagesim's tables below show");
-      lines.push_back("the state it had.");
+      lines.push_back("pagesim's tables below show the state it had.");
       break;
   }
   return lines;

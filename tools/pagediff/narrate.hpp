@@ -1,6 +1,5 @@
 // The explanation of a difference of the event log in the machine's terms:
-// why pagesim did what it did, from the state it had, the most likely
-// mistake first.
+// what pagesim did and why, from the state it had.
 #pragma once
 
 #include <string>
@@ -14,7 +13,7 @@
 
 struct LogStory {
   DiffKind kind;
-  int32_t mode;
+  bool stopped;  ///< pagesim's run ended at the inconsistency stop
   const std::string& trace_path;
   const EventLine& pagesim;
   const EventLine& theirs;
@@ -22,9 +21,12 @@ struct LogStory {
   /// Rebuilt around the reference the difference is about: pagesim's, or
   /// for an extra load or fault the earlier one their line names.
   const Scene& scene;
+  /// For an extra load or fault: the earlier reference of pagesim's their
+  /// line is about, when it is not pagesim's own; else null.
+  const ReferenceFacts* earlier;
 };
 
-/// Short lines of plain words, the most likely cause first.
+/// Short lines of plain words about pagesim's state and rules.
 std::vector<std::string> explain_log(const LogStory& story);
 
 /// Where two lines with the same numbers first differ: "from column 7:

@@ -1,6 +1,6 @@
 // The report pagediff prints: one line when everything matched, else the
-// diagnostic line, both lines, the explanation, pagesim's tables and events
-// around the record, and how much matched before.
+// location line, the cause line, the cause explained, the narration of
+// pagesim's state with its tables, and how much matched before.
 #pragma once
 
 #include <string>
@@ -12,8 +12,20 @@
 /// REQUIRES: the pass found no difference.
 std::string match_report(const Options& options, const PassResult& pass);
 
-/// The report of the first difference, into `report`. Returns false with
-/// errno set and `unreadable` naming the file when the trace or their
-/// standard output cannot be read again. REQUIRES: the pass found a difference.
-bool difference_report(const Options& options, const PassResult& pass, std::string& report,
-                       std::string& unreadable);
+/// "THEIR_LOG:L: record R: KIND" (or THEIR_STDOUT's), without line feed.
+/// REQUIRES: the pass found a difference.
+std::string location_line(const Options& options, const PassResult& pass);
+
+/// "cause: ID, ID" or "cause: unknown", without line feed.
+std::string cause_line(const PassResult& pass);
+
+/// The whole report of the first difference. REQUIRES: a difference.
+std::string difference_report(const Options& options, const PassResult& pass);
+
+/// One block of --all: the location line, the cause line, pagesim's and
+/// their line, and the cause explained. `joint`, when not null, is a
+/// candidate that gave the differing line and, with the mistake found at
+/// the next difference, reproduces their lines: it is named the cause.
+/// REQUIRES: a difference.
+std::string difference_block(const Options& options, const PassResult& pass,
+                             const Candidate* joint = nullptr);

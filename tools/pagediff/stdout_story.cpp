@@ -44,27 +44,6 @@ void explain_total(const StdoutStory& story, Lines& lines) {
   const int64_t ours = pagesim_total(pass, total);
   const int64_t theirs = parse_event_line(difference.theirs.text).numbers.at(0);
   const Scene& scene = story.scene;
-  switch (total) {
-    case 0:
-      if (scene.last_record_partial && theirs == ours - 1) {
-        lines.push_back("Likely cause: your program does not count the partial last record.");
-      } else if (scene.stories.terminations > 0 && theirs == ours - scene.stories.terminations) {
-        lines.push_back("Likely cause: your program does not count termination records.");
-      }
-      break;
-    case 3:
-      if (pass.dirty_pages_released > 0 && theirs == ours + pass.dirty_pages_released) {
-        lines.push_back(
-            "Likely cause: your program counts the dirty pages freed by terminations (" +
-            number(pass.dirty_pages_released) + " here).");
-      } else if (pass.dirty_pages_at_end > 0 && theirs == ours + pass.dirty_pages_at_end) {
-        lines.push_back("Likely cause: your program counts the pages still dirty at the end (" +
-                        number(pass.dirty_pages_at_end) + " here).");
-      }
-      break;
-    default:
-      break;
-  }
   lines.push_back("The " + std::string(kTotalNames[total]) + " total differs: pagesim " +
                   number(ours) + ", yours " + number(theirs) + ".");
   switch (total) {
@@ -100,23 +79,23 @@ void explain_total(const StdoutStory& story, Lines& lines) {
 void explain_messages(const StdoutStory& story, Lines& lines) {
   const StdoutDifference& difference = story.pass.out;
   const PassResult& pass = story.pass;
-  if (story.their_messages == pass.bad_references && pass.bad_references != pass.messages) {
-    lines.push_back("Likely cause: your program prints the message once per reference.");
-  } else if (story.their_messages < pass.messages) {
-    lines.push_back("Likely cause: your program checks pages less often than pagesim.");
-  } else {
-    lines.push_back("Likely cause: your program finds pages outside 0.." +
-                    number(kPagesPerProcess - 1) + " where pagesim does not.");
-  }
+  const int32_t pages = story.scene.variant.geometry.pages_per_process;
   lines.push_back("pagesim prints \"" + std::string(kBadFrameMessage) +
                   "\" at every check of a page outside");
-  lines.push_back("0.." + number(kPagesPerProcess - 1) +
+  lines.push_back("0.." + number(pages - 1) +
                   ": in the TLB search, again in the frame search after a miss, and");
   lines.push_back("again when the fault is served. The reference goes on with the page.");
   lines.push_back("pagesim prints " + number(pass.messages) + " in all, for " +
                   number(pass.bad_references) +
                   (pass.bad_references == 1 ? " reference" : " references") + "; yours prints " +
                   number(story.their_messages) + ".");
+  if (!pass.messages_by_page.empty()) {
+    std::string by_page = "pagesim's by page:";
+    for (const auto& [page, count] : pass.messages_by_page)
+      by_page += " page " + number(page) + ": " + number(count) + ",";
+    by_page.back() = '.';
+    lines.push_back(by_page);
+  }
   if (difference.total != StdoutDifference::kMessage) {
     lines.push_back("Yours prints more before the totals.");
     return;
@@ -124,11 +103,11 @@ void explain_messages(const StdoutStory& story, Lines& lines) {
   const Scene& scene = story.scene;
   lines.push_back("pagesim's line here is its message " + number(difference.message_number) +
                   ", for record " + number(difference.message_record) + ":");
-  for (int which = 0; which < static_cast<int>(scene.steps.size()); ++which) {
-    const ReferenceStep& step = scene.steps[which];
+  for (const ReferenceStep& step : scene.steps) {
     if (step.messages == 0) continue;
-    lines.push_back("   " + reference_name(scene, which) + ", page " + number(step.facts.page) +
-                    ": " + number(step.messages) + (step.messages == 1 ? " message" : " messages"));
+    lines.push_back("   " + reference_name(scene, step.facts.which) + ", page " +
+                    number(step.facts.page) + ": " + number(step.messages) +
+                    (step.messages == 1 ? " message" : " messages"));
   }
 }
 

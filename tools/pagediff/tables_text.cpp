@@ -1,15 +1,11 @@
 #include "tools/pagediff/tables_text.hpp"
 
-#include <string_view>
 #include <vector>
-
-#include "memory/engine.hpp"
-#include "run/display.hpp"
 
 namespace {
 
-// Appends `lines` (the display's, of one table) to `text`, shortening runs
-// of free lines: "   ... (TLB 4 to 7 are free too)".
+// Appends `lines` (of one table) to `text`, shortening runs of free lines:
+// "   ... (TLB 4 to 7 are free too)".
 void append_table(std::string& text, const std::vector<std::string>& lines,
                   const std::vector<bool>& shortenable, const char* what) {
   for (size_t i = 0; i < lines.size();) {
@@ -26,30 +22,44 @@ void append_table(std::string& text, const std::vector<std::string>& lines,
   }
 }
 
+std::string n(int64_t value) {
+  return std::to_string(value);
+}
+
 }  // namespace
 
-std::string tables_text() {
-  (void)take_messages();
-  print_state();
-  const std::string_view dump = take_messages();
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < dump.size();) {
-    const size_t end = dump.find('\n', start);
-    lines.emplace_back(dump.substr(start, end - start));
-    start = end + 1;
+std::string tables_text(const variants::MachineState& state) {
+  // As the display judges it: an entry is free by its frame number, a frame
+  // by its page number.
+  std::vector<std::string> tlb, frames;
+  std::vector<bool> tlb_free, frame_free;
+  for (size_t i = 0; i < state.tlb.size(); ++i) {
+    const variants::TlbSlot& entry = state.tlb[i];
+    const bool free = entry.physical_page < 0;
+    tlb_free.push_back(free);
+    std::string line = "   TLB " + n(static_cast<int64_t>(i));
+    if (free) {
+      line += " is free";
+    } else {
+      line += " process " + n(entry.proc) + ", VA " + n(entry.logical_page) + ", PP " +
+              n(entry.physical_page) + "   last_use " + n(entry.last_use);
+      if (entry.last_use < 0) line += " (empty)";
+    }
+    tlb.push_back(line);
   }
-  std::vector<std::string> tlb(lines.begin(), lines.begin() + kTlbEntries);
-  std::vector<std::string> frames(lines.begin() + kTlbEntries, lines.end());
-  std::vector<bool> tlb_free(kTlbEntries), frame_free(kFrames);
-  for (int i = 0; i < kTlbEntries; ++i) {
-    tlb_free[i] = sim.tlb[i].physical_page < 0;
-    if (tlb_free[i]) continue;
-    tlb[i] += "   last_use " + std::to_string(sim.tlb[i].last_use);
-    if (sim.tlb[i].last_use < 0) tlb[i] += " (empty)";
-  }
-  for (int i = 0; i < kFrames; ++i) {
-    frame_free[i] = sim.frames[i].logical_page < 0 && i != sim.clock_hand;
-    if (i == sim.clock_hand) frames[i] += "   <- clock hand";
+  for (size_t i = 0; i < state.frames.size(); ++i) {
+    const variants::FrameSlot& frame = state.frames[i];
+    const bool hand = static_cast<int32_t>(i) == state.clock_hand;
+    frame_free.push_back(frame.logical_page < 0 && !hand);
+    std::string line = "   Physical Page " + n(static_cast<int64_t>(i));
+    if (frame.logical_page < 0) {
+      line += " is free";
+    } else {
+      line += ", Proc " + n(frame.proc) + " Logical Page " + n(frame.logical_page) + " ref " +
+              n(frame.ref) + " dirty " + n(frame.dirty);
+    }
+    if (hand) line += "   <- clock hand";
+    frames.push_back(line);
   }
   std::string text;
   append_table(text, tlb, tlb_free, "TLB");

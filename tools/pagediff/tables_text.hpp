@@ -1,9 +1,10 @@
-// Both tables in the breakpoint display's own words, for the report.
+// Both tables of a machine as pagesim's display prints them, with each
+// entry's last_use, the clock hand marked and runs of free lines shortened.
 #pragma once
 
 #include <string>
 
-/// The TLB and the frame table as they stand, one line each as the display
-/// prints them, with each TLB entry's last_use added and the clock hand
-/// marked; three or more free lines in a row are shortened to one.
-std::string tables_text();
+#include "variants/machine.hpp"
+
+/// The tables of `state`, one line each, every line ending in a line feed.
+std::string tables_text(const variants::MachineState& state);

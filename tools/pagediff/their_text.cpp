@@ -21,6 +21,15 @@ bool TheirText::open(const std::string& path) {
   return fd_ >= 0;
 }
 
+void TheirText::adopt(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  begin_ = end_ = 0;
+  held_carriage_return_ = ended_ = failed_ = saw_carriage_return_ = false;
+  errno_value_ = 0;
+  lines_read_ = 0;
+  fd_ = fd;
+}
+
 size_t TheirText::drop_carriage_returns(char* start, size_t length) {
   if (std::memchr(start, '\r', length) == nullptr) return length;
   size_t kept = 0;

@@ -4,6 +4,7 @@
 // system that ends lines with CR LF compare like the others.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +21,8 @@ class TheirText {
   /// Opens `path` for reading from its start, closing any file open before.
   /// Returns false with errno set when it cannot.
   bool open(const std::string& path);
+  /// Reads from `fd` (which it closes at the end) instead.
+  void adopt(int fd);
 
   /// When the next bytes are exactly `text`, moves past them and returns
   /// true. REQUIRES: text is `lines` whole lines, shorter than 64 KiB.
@@ -29,6 +32,17 @@ class TheirText {
     begin_ += text.size();
     lines_read_ += lines;
     return true;
+  }
+  /// Whether the next bytes are `text`, moving past nothing.
+  /// REQUIRES: text shorter than 64 KiB.
+  bool next_is(std::string_view text) {
+    if (end_ - begin_ < text.size() && fill(text.size()) < text.size()) return false;
+    return std::memcmp(buffer_ + begin_, text.data(), text.size()) == 0;
+  }
+  /// Up to `count` of the next bytes, moving past nothing.
+  /// REQUIRES: count shorter than 64 KiB.
+  std::string_view peek(size_t count) {
+    return std::string_view(buffer_ + begin_, std::min(count, fill(count)));
   }
   /// The same for one line. REQUIRES: `line` ends in its line feed.
   bool skip_line_if_next(std::string_view line) { return skip_if_next(line, 1); }
@@ -48,7 +62,7 @@ class TheirText {
   int errno_value() const { return errno_value_; }
 
   /// Longest part of a line that next_line keeps.
-  static constexpr size_t kLongestLine = 4096;
+  static constexpr size_t kLongestLine = 1 << 20;
 
  private:
   // Makes at least `count` bytes available unless the file ends first;

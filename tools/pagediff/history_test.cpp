@@ -1,32 +1,36 @@
-#include "tools/pagediff/replay.hpp"
+#include "tools/pagediff/history.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <memory>
+#include <sstream>
 
 namespace {
 
-// Runs `trace` to its end, following page 0 of process 1 and page 2 of
-// process 2; returns the steps of every record.
-std::vector<std::vector<ReferenceStep>> replay_all(Replay& replay, const std::string& trace) {
-  const std::string path = testing::TempDir() + "replay_test.txt";
-  std::ofstream(path, std::ios::binary) << trace;
-  EXPECT_TRUE(replay.start(path, 0));
-  replay.follow(1, 0);
-  replay.follow(2, 2);
+// Runs `trace` through pagesim's machine with a history, as the pass does;
+// returns the steps of every record.
+std::vector<std::vector<ReferenceStep>> run_all(History& history, const std::string& trace) {
+  variants::Machine machine{variants::Variant{}};
   std::vector<std::vector<ReferenceStep>> steps;
-  while (replay.read_record()) steps.push_back(replay.run_record());
-  std::remove(path.c_str());
+  std::istringstream in(trace);
+  int32_t fields[3];
+  int64_t record = 0;
+  while (in >> fields[0] >> fields[1] >> fields[2]) {
+    history.settle(machine.state(), machine.state(), ++record);
+    const variants::Machine before = machine;
+    machine.run_record(fields, history);
+    Stories stories = history.stories();
+    steps.push_back(
+        apply_record(history.pending(), record, -1, before.state(), machine.state(), stories));
+    history.settle(before.state(), machine.state(), record + 1);
+  }
   return steps;
 }
 
-TEST(Replay, TellsWhatEachReferenceDidAndWhyEntriesAndFramesWereEmptied) {
+TEST(History, TellsWhatEachReferenceDidAndWhyEntriesAndFramesWereEmptied) {
   std::string trace = "1 1 1025\n2 2049 2049\n1 1 1\n2 0 0\n";
   for (int page = 0; page <= 18; ++page) trace += "3 " + std::to_string(page * 1024 + 1) + " 1\n";
-  auto replay = std::make_unique<Replay>();
-  const auto steps = replay_all(*replay, trace);
+  History history{variants::Geometry{}};
+  const auto steps = run_all(history, trace);
   ASSERT_EQ(steps.size(), 23u);
   EXPECT_EQ(steps[0][0].facts.outcome, Outcome::kFreeFrameFault);
   EXPECT_EQ(steps[0][1].facts.page, 1);
@@ -37,10 +41,8 @@ TEST(Replay, TellsWhatEachReferenceDidAndWhyEntriesAndFramesWereEmptied) {
   const ReferenceStep& eviction = steps[22][0];
   EXPECT_EQ(eviction.facts.outcome, Outcome::kEviction);
   EXPECT_EQ(eviction.frame, 0);
-  EXPECT_EQ(eviction.events,
-            "Page Fault: line 23 proc 3 LP 18 PP 0\nTLB: line 23 Entry 6 proc 3 LP 18 PP 0\n");
 
-  const Stories& stories = replay->stories();
+  const Stories& stories = history.stories();
   EXPECT_EQ(stories.frames[2].freed.how, Emptied::kTermination);
   EXPECT_EQ(stories.frames[2].freed.record, 4);
   EXPECT_EQ(stories.frames[3].freed.how, Emptied::kNever);
@@ -48,7 +50,7 @@ TEST(Replay, TellsWhatEachReferenceDidAndWhyEntriesAndFramesWereEmptied) {
   EXPECT_EQ(stories.terminations, 1);
   const PageStory* evicted = stories.page(1, 0);
   ASSERT_NE(evicted, nullptr);
-  EXPECT_EQ(evicted->frame, kEmpty);
+  EXPECT_EQ(evicted->frame, kNone);
   EXPECT_EQ(evicted->left_frame.how, Emptied::kEviction);
   EXPECT_EQ(evicted->left_frame.page, 18);
   const PageStory* ended = stories.page(2, 2);
