@@ -50,10 +50,18 @@ std::string tables_text(const variants::MachineState& state) {
   for (size_t i = 0; i < state.frames.size(); ++i) {
     const variants::FrameSlot& frame = state.frames[i];
     const bool hand = static_cast<int32_t>(i) == state.clock_hand;
-    frame_free.push_back(frame.logical_page < 0 && !hand);
+    // A frame in use with a negative page (a negative address's) looks free
+    // to the display; the line says what it really holds, so that the tables
+    // agree with a narration that calls no frame free.
+    const bool looks_free = frame.logical_page < 0;
+    const bool really_free = looks_free && frame.free != 0;
+    frame_free.push_back(really_free && !hand);
     std::string line = "   Physical Page " + n(static_cast<int64_t>(i));
-    if (frame.logical_page < 0) {
+    if (looks_free) {
       line += " is free";
+      if (!really_free)
+        line += "   <- in use: Proc " + n(frame.proc) + " Logical Page " + n(frame.logical_page) +
+                " ref " + n(frame.ref) + " dirty " + n(frame.dirty);
     } else {
       line += ", Proc " + n(frame.proc) + " Logical Page " + n(frame.logical_page) + " ref " +
               n(frame.ref) + " dirty " + n(frame.dirty);
