@@ -1,6 +1,45 @@
 #include "policies/curve.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "policies/lru_stack.hpp"
+#include "policies/opt_stack.hpp"
+#include "policies/wide_machine.hpp"
+
+namespace {
+
+// OPT's faults from its stack; its dirty pages written too, but for the
+// counts where the stack's choice among pages never used again may not be
+// the lowest frame's: those get a run each.
+std::vector<PolicyCounts> opt_curve(const ReferenceTrace& trace,
+                                    std::span<const int> frame_counts) {
+  const OptStackCurve stack = opt_stack_curve(trace, frame_counts);
+  std::vector<PolicyCounts> counts = stack.counts;
+  std::vector<int> rerun;
+  for (size_t i = 0; i < frame_counts.size(); ++i)
+    if (stack.choice_among_unused[i]) rerun.push_back(frame_counts[i]);
+  const std::vector<PolicyCounts> runs = policy_runs(trace, Policy::kOpt, rerun);
+  for (size_t i = 0, r = 0; i < frame_counts.size(); ++i)
+    if (stack.choice_among_unused[i]) counts[i].dirty_writes = runs[r++].dirty_writes;
+  return counts;
+}
+
+}  // namespace
+
+std::vector<int> curve_frame_counts(uint32_t pages, int frames_max) {
+  const int last =
+      std::max(1, static_cast<int>(std::min<int64_t>({int64_t{pages}, frames_max, kMaxFrames})));
+  std::vector<int> counts;
+  for (int frames = 1; frames <= std::min(last, kCurveDenseFrames); ++frames)
+    counts.push_back(frames);
+  // Eight steps per doubling, each rounded down, but always one more frame.
+  for (int step = 1; counts.back() < last; ++step) {
+    const double grid = kCurveDenseFrames * std::exp2(step / 8.0);
+    counts.push_back(std::min(last, std::max(counts.back() + 1, static_cast<int>(grid))));
+  }
+  return counts;
+}
 
 std::vector<PolicyCounts> policy_runs(const ReferenceTrace& trace, Policy policy,
                                       std::span<const int> frame_counts) {
@@ -11,16 +50,39 @@ std::vector<PolicyCounts> policy_runs(const ReferenceTrace& trace, Policy policy
   return counts;
 }
 
-std::vector<PolicyCounts> policy_curve(const ReferenceTrace& trace, Policy policy, int max_frames) {
-  if (policy == Policy::kLru) return lru_curve(trace, max_frames);
-  std::vector<int> frame_counts;
-  for (int frames = 1; frames <= max_frames; ++frames) frame_counts.push_back(frames);
-  return policy_runs(trace, policy, frame_counts);
+std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
+                                               std::span<const int> frame_counts, Curve* curve) {
+  curve->frames.assign(frame_counts.begin(), frame_counts.end());
+  for (auto& counts : curve->counts) counts.assign(frame_counts.size(), {});
+  std::vector<std::function<void()>> tasks;
+  const auto slot = [curve](Policy policy) { return &curve->counts[static_cast<size_t>(policy)]; };
+  tasks.push_back(
+      [&trace, curve, out = slot(Policy::kOpt)] { *out = opt_curve(trace, curve->frames); });
+  // The clocks and FIFO: each in two halves of alternate counts, about the
+  // same work.
+  for (const Policy policy : {Policy::kFifo, Policy::kCleanFirst, Policy::kClock}) {
+    for (size_t half = 0; half < 2; ++half) {
+      tasks.push_back([&trace, curve, policy, half, out = slot(policy)] {
+        std::vector<int> counts;
+        for (size_t i = half; i < curve->frames.size(); i += 2) counts.push_back(curve->frames[i]);
+        const std::vector<PolicyCounts> runs = policy_runs(trace, policy, counts);
+        for (size_t r = 0; r < runs.size(); ++r) (*out)[half + 2 * r] = runs[r];
+      });
+    }
+  }
+  tasks.push_back(
+      [&trace, curve, out = slot(Policy::kLru)] { *out = lru_curve(trace, curve->frames); });
+  return tasks;
+}
+
+Curve compute_curve(const ReferenceTrace& trace, std::span<const int> frame_counts) {
+  Curve curve;
+  for (const auto& task : curve_tasks(trace, frame_counts, &curve)) task();
+  return curve;
 }
 
 Curve compute_curve(const ReferenceTrace& trace, int max_frames) {
-  Curve curve;
-  for (size_t p = 0; p < kPolicies.size(); ++p)
-    curve[p] = policy_curve(trace, kPolicies[p], max_frames);
-  return curve;
+  std::vector<int> frame_counts;
+  for (int frames = 1; frames <= max_frames; ++frames) frame_counts.push_back(frames);
+  return compute_curve(trace, frame_counts);
 }

@@ -22,11 +22,14 @@ bool parse_count(std::string_view text, int64_t low, int64_t high, int64_t* valu
 }  // namespace
 
 const char* usage_text() {
-  return "usage: pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--csv] [--svg FILE] [TRACE]\n"
+  return "usage: pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--csv]\n"
+         "                [--svg FILE] [TRACE]\n"
          "  TRACE        the trace, read as pagesim reads data.txt (default data.txt)\n"
-         "  -f FRAMES    frames of the what-if policies, 1 to 64 (default 20)\n"
+         "  -f FRAMES    frames of the what-if policies, 1 to 65536 (default 20)\n"
          "  -i INTERVAL  records per interval (default: the records divided by 100)\n"
-         "  --curve      the what-if faults at every frame count from 1 to 64\n"
+         "  --curve      the what-if faults from 1 frame to the trace's pages: every count\n"
+         "               to 64, then at least 8 per doubling\n"
+         "  --frames-max N  the curve's last frame count at most N\n"
          "  --csv        the what-if table (and the curve) as CSV, nothing else\n"
          "  --svg FILE   write the charts to FILE as SVG\n"
          "  -h           this text\n";
@@ -74,10 +77,18 @@ bool parse_command_line(int argc, const char* const* argv, PagestatOptions* opti
         return false;
       }
       options->svg_path = value;
+    } else if (word.starts_with("--frames-max") && (word.size() == 12 || word[12] == '=')) {
+      if (!value_of("--frames-max", &value)) return false;
+      if (!parse_count(value, 1, kMaxFrames, &number)) {
+        *error = "--frames-max takes a number of frames from 1 to 65536, not \"" +
+                 std::string(value) + "\"";
+        return false;
+      }
+      options->frames_max = static_cast<int>(number);
     } else if (word.starts_with("-f") && !word.starts_with("--")) {
       if (!value_of("-f", &value)) return false;
-      if (!parse_count(value, 1, kMaxWhatIfFrames, &number)) {
-        *error = "-f takes a number of frames from 1 to 64, not \"" + std::string(value) + "\"";
+      if (!parse_count(value, 1, kMaxFrames, &number)) {
+        *error = "-f takes a number of frames from 1 to 65536, not \"" + std::string(value) + "\"";
         return false;
       }
       options->frames = static_cast<int>(number);

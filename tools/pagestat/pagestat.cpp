@@ -1,6 +1,6 @@
 // pagestat: what a trace does to pagesim's TLB and frames, per process and
 // over time, against other replacement policies at any number of frames.
-//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--csv] [--svg FILE] [TRACE]
+//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--csv] [--svg FILE] [TRACE]
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -101,26 +101,11 @@ int main(int argc, char** argv) {
   }
 
   std::vector<std::function<void()>> tasks;
-  // The policies run per frame count in two halves each, odd and even counts
-  // (about the same work), longest first; LRU's stack is one short pass.
-  constexpr Policy kRunPerCount[] = {Policy::kOpt, Policy::kFifo, Policy::kCleanFirst,
-                                     Policy::kClock};
-  std::array<std::array<std::vector<PolicyCounts>, 2>, kPolicyCount> halves;
+  std::vector<int> curve_frames;
   if (wants_curve) {
-    for (const Policy policy : kRunPerCount) {
-      for (int half = 0; half < 2; ++half) {
-        tasks.push_back([&trace, &halves, policy, half] {
-          std::vector<int> frame_counts;
-          for (int frames = 1 + half; frames <= kCurveFrames; frames += 2)
-            frame_counts.push_back(frames);
-          halves[static_cast<size_t>(policy)][half] = policy_runs(trace, policy, frame_counts);
-        });
-      }
-    }
+    curve_frames = curve_frame_counts(trace.pages(), options.frames_max);
     results.curve.emplace();
-    tasks.push_back([&results, &trace] {
-      (*results.curve)[static_cast<size_t>(Policy::kLru)] = policy_curve(trace, Policy::kLru);
-    });
+    tasks = curve_tasks(trace, curve_frames, &*results.curve);
   }
   if (wants_pagesim) {
     // One task: the model is one global machine.
@@ -135,15 +120,6 @@ int main(int argc, char** argv) {
     results.what_if = run_what_if(trace, runs, results.interval_ends);
   });
   run_on_two_threads(tasks);
-  if (wants_curve) {
-    for (const Policy policy : kRunPerCount) {
-      const auto& [odd, even] = halves[static_cast<size_t>(policy)];
-      for (int frames = 1; frames <= kCurveFrames; ++frames) {
-        (*results.curve)[static_cast<size_t>(policy)].push_back(
-            (frames % 2 == 1 ? odd : even)[static_cast<size_t>((frames - 1) / 2)]);
-      }
-    }
-  }
 
   if (options.csv) {
     if (trace.names_process_minus_one()) {

@@ -55,7 +55,7 @@ LineChart curve_chart(const PagestatResults& results) {
         std::string(policy_name(kPolicies[p])), kLooks[p].color, kLooks[p].dash, {}, {}};
     const std::vector<PolicyCounts>& counts = (*results.curve)[p];
     for (size_t k = 0; k < counts.size(); ++k) {
-      series.x.push_back(static_cast<double>(k + 1));
+      series.x.push_back(static_cast<double>(results.curve->frames[k]));
       series.y.push_back(static_cast<double>(counts[k].faults));
     }
     chart.series.push_back(std::move(series));

@@ -124,14 +124,16 @@ std::string section_curve(const PagestatResults& results) {
   std::vector<std::string> header = {"frames"};
   for (const Policy policy : kPolicies) header.emplace_back(policy_name(policy));
   table.add_row(std::move(header));
-  for (size_t k = 0; k < curve[0].size(); ++k) {
-    const int frames = static_cast<int>(k) + 1;
+  for (size_t k = 0; k < curve.frames.size(); ++k) {
+    const int frames = curve.frames[k];
     std::vector<std::string> row = {count(frames) + (frames == results.frames ? " <" : "")};
-    for (const auto& counts : curve) row.push_back(count(counts[k].faults));
+    for (const auto& counts : curve.counts) row.push_back(count(counts[k].faults));
     table.add_row(std::move(row));
   }
-  return "Curve: what-if faults at every frame count (< marks " + count(results.frames) + ")\n" +
-         table.render();
+  const bool dense = curve.frames.size() == static_cast<size_t>(curve.frames.back());
+  return std::string("Curve: what-if faults at ") +
+         (dense ? "every frame count" : "every frame count to 64, then 8 per doubling") +
+         " (< marks " + count(results.frames) + ")\n" + table.render();
 }
 
 std::string section_intervals(const PagestatResults& results) {
