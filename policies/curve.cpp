@@ -33,9 +33,10 @@ std::vector<int> curve_frame_counts(uint32_t pages, int frames_max) {
   std::vector<int> counts;
   for (int frames = 1; frames <= std::min(last, kCurveDenseFrames); ++frames)
     counts.push_back(frames);
-  // Eight steps per doubling, each rounded down, but always one more frame.
+  // Nine steps per doubling, each rounded down but always one more frame,
+  // so that every doubling past 64 holds at least eight counts.
   for (int step = 1; counts.back() < last; ++step) {
-    const double grid = kCurveDenseFrames * std::exp2(step / 8.0);
+    const double grid = kCurveDenseFrames * std::exp2(step / 9.0);
     counts.push_back(std::min(last, std::max(counts.back() + 1, static_cast<int>(grid))));
   }
   return counts;
