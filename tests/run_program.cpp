@@ -64,13 +64,15 @@ RunResult run_program(const std::string& program, const TempFolder& folder,
   std::string command = "cd ";
   command.append(shell_quote(folder.work().string())).append(" && ");
   command.append(options.shell_prefix);
+  if (!options.stdin_command.empty())
+    command.append(" ").append(options.stdin_command).append(" |");
   command.append(options.then.empty() ? " exec " : " { ").append(shell_quote(program));
   for (const std::string& argument : arguments) command.append(" ").append(shell_quote(argument));
   // The program's status survives the command that follows it.
   if (!options.then.empty()) command.append("; s=$?; ").append(options.then).append("; exit $s; }");
   if (options.close_stdin)
     command.append(" <&-");
-  else
+  else if (options.stdin_command.empty())
     command.append(" <").append(
         shell_quote(options.stdin_path.empty() ? in.string() : options.stdin_path));
   if (options.stdout_path == "&-")

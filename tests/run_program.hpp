@@ -28,12 +28,13 @@ class TempFolder {
 };
 
 struct RunOptions {
-  std::string stdin_text;    ///< fed through a file
-  std::string shell_prefix;  ///< shell commands run before the program, e.g. "ulimit -f 1;"
-  std::string stdout_path;   ///< instead of a capture file, e.g. "/dev/full"; "&-": closed
-  std::string stdin_path;    ///< instead of stdin_text, e.g. "/dev/null"
-  bool close_stdin = false;  ///< start with standard input closed
-  std::string then;          ///< shell command run after the program on the same streams
+  std::string stdin_text;     ///< fed through a file
+  std::string shell_prefix;   ///< shell commands run before the program, e.g. "ulimit -f 1;"
+  std::string stdout_path;    ///< instead of a capture file, e.g. "/dev/full"; "&-": closed
+  std::string stdin_path;     ///< instead of stdin_text, e.g. "/dev/null"
+  bool close_stdin = false;   ///< start with standard input closed
+  std::string stdin_command;  ///< instead of the above, a command piped into standard input
+  std::string then;           ///< shell command run after the program on the same streams
 };
 
 struct RunResult {

@@ -20,6 +20,8 @@ int32_t address_on(int32_t page) {
   return page == 0 ? 1 : page * kPageSize;
 }
 
+}  // namespace
+
 // Feeds the trace's records to the model one reference at a time, keeping
 // who owns each frame so that a dirty eviction can be charged to the process
 // whose page left.
@@ -27,6 +29,25 @@ class ModelFeed {
  public:
   ModelFeed(const ReferenceTrace& trace, PagesimRun& run) : trace_(trace), run_(run) {}
 
+  /// Runs the record at event `position` and returns the position after it.
+  /// REQUIRES: the engine is in this run's state.
+  uint64_t record(uint64_t position) {
+    ++sim.record_number;
+    const uint32_t event = trace_.event(position);
+    if (is_termination_event(event)) {
+      termination(terminated_process(event));
+      position += 1;
+    } else {
+      references(event, trace_.event(position + 1));
+      position += 2;
+      run_.references += 2;
+    }
+    (void)take_events();
+    (void)take_messages();
+    return position;
+  }
+
+ private:
   void termination(uint32_t process) {
     // The freed frames need no owner: a fault gives them one before any
     // eviction can take them.
@@ -43,7 +64,6 @@ class ModelFeed {
     run_.processes[process].tlb_misses += sim.tlb_misses - misses;
   }
 
- private:
   void reference(uint32_t event, uint32_t process) {
     const PageKey key = trace_.page_key(referenced_page(event));
     const uint32_t free_before = sim.free_frame_mask;
@@ -69,6 +89,8 @@ class ModelFeed {
   uint32_t owner_[kFrames] = {};  ///< process number of each frame's page
 };
 
+namespace {
+
 // The run behind run_pagesim, telling `progress`, when given, each record
 // before the model runs it.
 PagesimRun run_model(const ReferenceTrace& trace, int32_t mode,
@@ -92,19 +114,8 @@ PagesimRun run_model(const ReferenceTrace& trace, int32_t mode,
   };
   for (uint64_t position = 0; position < trace.events();) {
     if (stop_before && sim.record_number + 1 >= *stop_before) break;
-    ++sim.record_number;
-    if (progress != nullptr) *progress = sim.record_number;
-    const uint32_t event = trace.event(position);
-    if (is_termination_event(event)) {
-      feed.termination(terminated_process(event));
-      position += 1;
-    } else {
-      feed.references(event, trace.event(position + 1));
-      position += 2;
-      run.references += 2;
-    }
-    (void)take_events();
-    (void)take_messages();
+    if (progress != nullptr) *progress = sim.record_number + 1;
+    position = feed.record(position);
     close_intervals(position);
   }
   if (stop_before) close_intervals(trace.events());  // the records not run count nothing
@@ -150,4 +161,36 @@ std::optional<int64_t> find_inconsistent_record(const ReferenceTrace& trace, int
     ended = *record_reached;
   munmap(shared, sizeof(int64_t));
   return ended;
+}
+
+PagesimIntervals::PagesimIntervals(const ReferenceTrace& trace, int32_t mode,
+                                   std::optional<int64_t> stop_before)
+    : trace_(trace), mode_(mode), stop_before_(stop_before) {
+  counts_.processes.resize(trace.processes());
+  feed_ = std::make_unique<ModelFeed>(trace, counts_);
+}
+
+PagesimIntervals::~PagesimIntervals() = default;
+
+void PagesimIntervals::run(std::span<const uint64_t> ends, std::vector<int64_t>* tlb_misses,
+                           std::vector<int64_t>* faults) {
+  if (state_) {
+    restore_machine(*state_);
+  } else {
+    start_engine(mode_);
+    state_ = std::make_unique<MachineState>();
+  }
+  for (const uint64_t end : ends) {
+    const int64_t misses_before = sim.tlb_misses, faults_before = sim.page_faults;
+    while (position_ < end) {
+      if (stop_before_ && sim.record_number + 1 >= *stop_before_) {
+        position_ = trace_.events();  // the records not run count nothing
+        break;
+      }
+      position_ = feed_->record(position_);
+    }
+    tlb_misses->push_back(sim.tlb_misses - misses_before);
+    faults->push_back(sim.page_faults - faults_before);
+  }
+  *state_ = save_machine();
 }

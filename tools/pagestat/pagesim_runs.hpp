@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -52,3 +53,32 @@ PagesimRun run_pagesim(const ReferenceTrace& trace, int32_t mode,
 /// none when the run gets through. Only traces that name process -1 can end
 /// so. REQUIRES: no other thread is running.
 std::optional<int64_t> find_inconsistent_record(const ReferenceTrace& trace, int32_t mode);
+
+class ModelFeed;
+struct MachineState;
+
+/// pagesim's model in one mode, run over a trace a stretch at a time and
+/// counting per interval; several take turns on the one machine, each
+/// putting back its own state before it runs.
+class PagesimIntervals {
+ public:
+  /// Stops before record `stop_before` when given, as run_pagesim does.
+  PagesimIntervals(const ReferenceTrace& trace, int32_t mode, std::optional<int64_t> stop_before);
+  ~PagesimIntervals();
+  PagesimIntervals(const PagesimIntervals&) = delete;
+  PagesimIntervals& operator=(const PagesimIntervals&) = delete;
+
+  /// Runs on to each of `ends` (event positions of interval ends, past the
+  /// last call's), appending each interval's TLB misses and page faults.
+  void run(std::span<const uint64_t> ends, std::vector<int64_t>* tlb_misses,
+           std::vector<int64_t>* faults);
+
+ private:
+  const ReferenceTrace& trace_;
+  int32_t mode_;
+  std::optional<int64_t> stop_before_;
+  PagesimRun counts_;  ///< what the feed keeps per process, not read here
+  std::unique_ptr<ModelFeed> feed_;
+  std::unique_ptr<MachineState> state_;  ///< between runs
+  uint64_t position_ = 0;
+};

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
+#include "tools/pagestat/interval_table.hpp"
 #include "tools/pagestat/text_table.hpp"
 
 namespace {
@@ -136,27 +137,18 @@ std::string section_curve(const PagestatResults& results) {
          " (< marks " + count(results.frames) + ")\n" + table.render();
 }
 
-std::string section_intervals(const PagestatResults& results) {
-  TextTable table;
-  std::vector<std::string> header = {"records", "mode 0 TLB misses", "mode 0 faults",
-                                     "mode 1 TLB misses", "mode 1 faults"};
-  for (const Policy policy : kPolicies) header.emplace_back(policy_name(policy));
-  table.add_row(std::move(header));
-  const int64_t records = results.trace->records();
-  for (size_t i = 0; i < results.interval_ends.size(); ++i) {
-    const int64_t first = static_cast<int64_t>(i) * results.interval + 1;
-    const int64_t last = std::min(records, first + results.interval - 1);
-    std::vector<std::string> row = {count(first) + "-" + count(last)};
+// The intervals held in the results, one row each.
+std::vector<IntervalRow> held_interval_rows(const PagestatResults& results) {
+  std::vector<IntervalRow> rows(results.interval_ends.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    size_t c = 0;
     for (const auto& mode : results.modes) {
-      row.push_back(count(mode->interval_tlb_misses[i]));
-      row.push_back(count(mode->interval_faults[i]));
+      rows[i][c++] = mode->interval_tlb_misses[i];
+      rows[i][c++] = mode->interval_faults[i];
     }
-    for (const WhatIfResult& what_if : results.what_if)
-      row.push_back(count(what_if.interval_faults[i]));
-    table.add_row(std::move(row));
+    for (const WhatIfResult& what_if : results.what_if) rows[i][c++] = what_if.interval_faults[i];
   }
-  return "Intervals of " + count(results.interval) + " records (policies' faults at " +
-         count(results.frames) + " frames)\n" + table.render();
+  return rows;
 }
 
 }  // namespace
@@ -182,7 +174,7 @@ bool clocks_match_pagesim(const PagestatResults& results) {
   return true;
 }
 
-std::string text_report(const PagestatResults& results) {
+std::string text_report_head(const PagestatResults& results) {
   const ReferenceTrace& trace = *results.trace;
   std::string text = "pagestat: " + results.trace_name + ": " + count(trace.records()) +
                      " records, " + count(trace.references()) + " references, " +
@@ -191,6 +183,31 @@ std::string text_report(const PagestatResults& results) {
   text += section_pagesim(results) + "\n" + section_processes(results) + "\n" +
           section_what_if(results) + "\n";
   if (results.curve) text += section_curve(results) + "\n";
-  text += section_intervals(results);
+  return text + "Intervals of " + count(results.interval) + " records (policies' faults at " +
+         count(results.frames) + " frames)\n";
+}
+
+IntervalTable streamed_interval_table(const PagestatResults& results) {
+  // An interval makes at most two references a record.
+  const int64_t per_interval = 2 * results.interval;
+  IntervalRow most{};
+  size_t c = 0;
+  for (const auto& mode : results.modes) {
+    most[c++] = std::min(per_interval, mode->tlb_misses);
+    most[c++] = std::min(per_interval, mode->page_faults);
+  }
+  for (const WhatIfResult& what_if : results.what_if)
+    most[c++] = std::min(per_interval, what_if.totals.faults);
+  return IntervalTable(results.trace->records(), results.interval, most);
+}
+
+std::string text_report(const PagestatResults& results) {
+  const std::vector<IntervalRow> rows = held_interval_rows(results);
+  IntervalRow most{};
+  for (const IntervalRow& row : rows)
+    for (size_t c = 0; c < row.size(); ++c) most[c] = std::max(most[c], row[c]);
+  const IntervalTable table(results.trace->records(), results.interval, most);
+  std::string text = text_report_head(results) + table.header();
+  for (size_t i = 0; i < rows.size(); ++i) text += table.row(static_cast<int64_t>(i), rows[i]);
   return text;
 }

@@ -4,10 +4,17 @@
 
 #include <string>
 
+#include "tools/pagestat/interval_table.hpp"
 #include "tools/pagestat/results.hpp"
 
-/// The whole report. REQUIRES: both modes were run.
+/// The whole report, with the intervals held in `results`.
+/// REQUIRES: both modes were run, with the interval ends.
 std::string text_report(const PagestatResults& results);
+/// The report up to and including the title of the intervals section.
+std::string text_report_head(const PagestatResults& results);
+/// The intervals table for rows made after the head is written, each column
+/// as wide as the most its run can count in one interval.
+IntervalTable streamed_interval_table(const PagestatResults& results);
 
 /// "12.34": `value` with `decimals` digits after the point.
 std::string fixed(double value, int decimals);

@@ -22,7 +22,9 @@ TEST(LackeyReader, DataLinesBecomeReferencesAndOnlyOtherLinesAreMalformed) {
       {" X 1000,4", "", true},
       {" L1000,4", "", true},
       {" L 1000", "", true},
-      {" L 12345678901234567,4", "", true},  // 17 hex digits
+      {" L 12345678901234567,4", "", true},                         // 17 hex digits
+      {" L 0000ffffffffffffffff,4", "R ffffffffffffffff ", false},  // 16 after leading zeros
+      {" L 0000000000000000001,4", "R 1 ", false},
       {" L 10g0,4", "", true},
       {" L 1000,4 x", "", true},
       {"=4823= half a prefix", "", true},

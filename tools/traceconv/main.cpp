@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,14 @@ struct Input {
 int fail(const std::string& message) {
   write_to_stderr("traceconv: " + message + "\n");
   return kExitCannotRun;
+}
+
+// "not enough memory for the buffers of 2 inputs and the output (about 2 MB)".
+std::string buffers_missing(size_t inputs) {
+  const size_t bytes = inputs * LineReader::kDefaultBlockSize + kOutputBlockSize;
+  return "not enough memory for the buffers of " + std::to_string(inputs) +
+         (inputs == 1 ? " input" : " inputs") + " and the output (about " +
+         std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB)";
 }
 
 void make_records(const ConversionOptions& options, Input* input) {
@@ -83,7 +92,8 @@ int main(int argc, char** argv) {
   const CommandLine command_line = parse_command_line(argc - 1, argv + 1);
   if (command_line.action == CommandLine::Action::kShowUsage) {
     const bool written = write_fully(STDOUT_FILENO, kUsage, std::strlen(kUsage));
-    return written ? kExitOk : fail("could not write standard output");
+    return written ? kExitOk
+                   : fail(std::string("could not write standard output: ") + std::strerror(errno));
   }
   if (command_line.action == CommandLine::Action::kRefuse) {
     return fail(command_line.problem + " (traceconv -h shows the usage)");
@@ -92,19 +102,31 @@ int main(int argc, char** argv) {
 
   // Every input is opened before anything is written, so that a missing
   // file leaves no partial trace behind.
-  std::vector<Input> inputs(options.files.size());
-  for (size_t k = 0; k < inputs.size(); ++k) {
-    inputs[k].path = options.files[k];
-    inputs[k].lines = LineReader::open(inputs[k].path.c_str());
-    if (inputs[k].lines == nullptr) return fail(inputs[k].path + ": " + std::strerror(errno));
-    make_records(options, &inputs[k]);
+  std::vector<Input> inputs;
+  std::unique_ptr<OutputBuffer> out;
+  try {
+    inputs.resize(options.files.size());
+    for (size_t k = 0; k < inputs.size(); ++k) {
+      inputs[k].path = options.files[k];
+      inputs[k].lines = LineReader::open(inputs[k].path.c_str());
+      if (inputs[k].lines == nullptr) return fail(inputs[k].path + ": " + std::strerror(errno));
+      make_records(options, &inputs[k]);
+    }
+    out = std::make_unique<OutputBuffer>();
+  } catch (const std::bad_alloc&) {
+    return fail(buffers_missing(inputs.size()));
   }
 
   // A file-size limit is reported like any other failed write.
   signal(SIGXFSZ, SIG_IGN);
-  auto out = std::make_unique<OutputBuffer>();
   out->attach(STDOUT_FILENO, false);
-  ScheduleResult result = convert(options, inputs, out.get());
+  ScheduleResult result;
+  try {
+    result = convert(options, inputs, out.get());
+  } catch (const std::bad_alloc&) {
+    out->flush();  // the records converted so far stay written
+    return fail("not enough memory to go on converting (the records before stay written)");
+  }
   if (!result.write_failed && result.failed_source == ScheduleResult::npos) {
     out->flush();
     if (out->failed()) {

@@ -17,17 +17,19 @@ inline int hex_digit_value(char c) {
   return -1;
 }
 
-/// Reads hexadecimal digits from `text[*at]` on, at least one and at most
-/// 16, into `*value`, and moves `*at` past them. False when there are none
-/// or too many.
+/// Reads hexadecimal digits from `text[*at]` on into `*value`, and moves
+/// `*at` past them. False when there are none, or when the value does not
+/// fit 64 bits (more than 16 digits after any leading zeros).
 inline bool take_hex(std::string_view text, size_t* at, uint64_t* value) {
   uint64_t result = 0;
   const size_t start = *at;
   size_t i = start;
+  size_t significant = 0;  // digits from the first that is not 0
   for (int digit; i < text.size() && (digit = hex_digit_value(text[i])) >= 0; ++i) {
     result = result << 4 | static_cast<uint64_t>(digit);
+    if (significant > 0 || digit != 0) ++significant;
   }
-  if (i == start || i - start > kMaxHexDigits) return false;
+  if (i == start || significant > kMaxHexDigits) return false;
   *at = i;
   *value = result;
   return true;

@@ -1,13 +1,14 @@
 // tracecheck: reads a trace exactly as pagesim does and reports what pagesim
 // would do silently or oddly with it.
 //   tracecheck [FILE]     (default data.txt)
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <bitset>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 
 #include "io/output_buffer.hpp"
@@ -15,6 +16,7 @@
 #include "memory/constants.hpp"
 #include "tools/line_locator.hpp"
 #include "tools/trace_findings.hpp"
+#include "tools/tracecheck/spooled_input.hpp"
 
 namespace {
 
@@ -24,12 +26,29 @@ constexpr int kExitCannotRead = 2;
 // Processes listed one by one in the summary; the rest are counted.
 constexpr size_t kListedProcesses = 100;
 
+constexpr const char kUsage[] = "usage: tracecheck [FILE]   (default data.txt)\n";
+
 TraceScanner scanner;
 OutputBuffer out;
+// Processes in the table so far, for a report that it ran out of memory.
+size_t processes_seen = 0;
+// Why the first write to standard output failed; 0 while none has.
+int write_errno = 0;
+
+void note_write_failure() {
+  if (out.failed() && write_errno == 0) write_errno = errno != 0 ? errno : EIO;
+}
 
 void print(const std::string& text) {
   out.put(text);
   out.end_message();
+  note_write_failure();
+}
+
+int could_not_write() {
+  write_to_stderr(std::string("tracecheck: could not write standard output: ") +
+                  strerror(write_errno) + "\n");
+  return kExitCannotRead;
 }
 
 std::string location(const char* path, const TextPosition& position) {
@@ -37,25 +56,48 @@ std::string location(const char* path, const TextPosition& position) {
          std::to_string(position.column) + ": ";
 }
 
-int fail_to_read(const char* path) {
-  fprintf(stderr, "tracecheck: cannot read %s: %s\n", path, strerror(errno));
+int cannot_run(const std::string& message) {
+  write_to_stderr("tracecheck: " + message + "\n");
   return kExitCannotRead;
 }
+
+int check(int argc, char** argv);
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  try {
+    return check(argc, argv);
+  } catch (const std::bad_alloc&) {
+    out.flush();  // the findings so far stay written
+    write_to_stderr("tracecheck: not enough memory for the table of every process's pages (" +
+                    std::to_string(processes_seen) + " processes)\n");
+    return kExitCannotRead;
+  }
+}
+
+namespace {
+
+int check(int argc, char** argv) {
+  // A file-size limit makes a write fail, which is reported, instead of
+  // ending the program with the report cut and nothing said.
+  signal(SIGXFSZ, SIG_IGN);
+  if (argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0)) {
+    out.attach(STDOUT_FILENO, false);
+    print(kUsage);
+    out.flush();
+    note_write_failure();
+    return out.failed() ? could_not_write() : kExitClean;
+  }
   if (argc > 2) {
-    fprintf(stderr, "usage: tracecheck [FILE]   (default data.txt)\n");
+    write_to_stderr("tracecheck: too many arguments (tracecheck -h shows the usage)\n");
     return kExitCannotRead;
   }
   const char* path = argc == 2 ? argv[1] : "data.txt";
-  const int trace_fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (trace_fd < 0) return fail_to_read(path);
-  const int locator_fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (locator_fd < 0) return fail_to_read(path);
-  scanner.attach(trace_fd);
-  static LineLocator locator(locator_fd);
+  const TwoReaders input = open_for_two_readers(path);
+  if (!input.error.empty()) return cannot_run(input.error);
+  scanner.attach(input.first);
+  static LineLocator locator(input.second);
   out.attach(STDOUT_FILENO, isatty(STDOUT_FILENO) == 1);
 
   int64_t records = 0, terminations = 0, findings = 0;
@@ -71,6 +113,7 @@ int main(int argc, char** argv) {
     }
     const int32_t proc = fields[0];
     auto& pages = pages_of_process[proc];
+    processes_seen = pages_of_process.size();
     if (proc == kEmpty) {
       ++findings;
       print(where + ": process -1 is the tables' empty marker\n");
@@ -94,8 +137,9 @@ int main(int argc, char** argv) {
 
   const ScanStop stop = scanner.stop_reason();
   if (stop == ScanStop::kReadError) {
+    const int read_errno = errno;
     out.flush();
-    return fail_to_read(path);
+    return cannot_run("cannot read " + std::string(path) + ": " + strerror(read_errno));
   }
   if (stop == ScanStop::kNotANumber || stop == ScanStop::kOutOfRange) {
     ++findings;
@@ -117,9 +161,9 @@ int main(int argc, char** argv) {
           " pages touched\n");
   }
   out.flush();
-  if (out.failed()) {
-    write_to_stderr("tracecheck: could not write standard output\n");
-    return kExitCannotRead;
-  }
+  note_write_failure();
+  if (out.failed()) return could_not_write();
   return findings > 0 ? kExitFindings : kExitClean;
 }
+
+}  // namespace
