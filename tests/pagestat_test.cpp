@@ -68,8 +68,10 @@ TEST(Pagestat, CsvIsTheTableAloneAndTheCurveWithIt) {
   EXPECT_EQ(table.out.find("\nclock,7,"), table.out.find('\n'));
   const RunResult curve = pagestat(folder, {"--csv", "--curve", "t.txt"});
   ASSERT_EQ(curve.exit_status, 0);
-  EXPECT_EQ(lines_in(curve.out), 1u + 5 * 64);
+  // Every count to 64, then 9 per doubling to the trace's 120 pages.
+  EXPECT_EQ(lines_in(curve.out), 1u + 5 * 73);
   EXPECT_NE(curve.out.find("\nopt,64,"), std::string::npos);
+  EXPECT_EQ(curve.out.substr(curve.out.rfind("\nopt,") + 1), "opt,120,516,0\n");
 }
 
 TEST(Pagestat, WherePagesimStopsReadingIsSaidOnStandardError) {
@@ -112,7 +114,9 @@ TEST(Pagestat, CannotRunExitsWithTwoAndOneLine) {
     const char* error;
   } cases[] = {
       {{"missing.txt"}, "", "pagestat: cannot read missing.txt: No such file or directory\n"},
-      {{"-f", "99"}, "", "pagestat: -f takes a number of frames from 1 to 64, not \"99\"\n"},
+      {{"-f", "65537"},
+       "",
+       "pagestat: -f takes a number of frames from 1 to 65536, not \"65537\"\n"},
       {{"--bogus"}, "", "pagestat: unknown option --bogus (pagestat -h shows the usage)\n"},
       {{}, "/dev/full", "pagestat: could not write standard output: No space left on device\n"},
       {{"--svg", "no/such/folder/x.svg", "missing.txt"},
