@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "io/output_buffer.hpp"
 #include "variants/events.hpp"
 #include "variants/machine.hpp"
 
@@ -17,9 +18,13 @@ class TextSink final : public EventSink {
   std::string event_log;  ///< "TLB: ..." and "Page Fault: ..." lines (out.txt)
   std::string console;    ///< "Error, bad frame number" lines (standard output)
   std::string errors;     ///< the two inconsistency lines (standard error)
+
+ private:
+  CachedNumberText record_text_;  ///< the lines of a record share its number
 };
 
-/// The four totals pagesim prints at the end of a run that was not stopped.
+/// The four totals pagesim prints at the end of a run that was not stopped;
+/// the first is state.steps.
 std::string totals_text(const MachineState& state);
 
 }  // namespace variants
