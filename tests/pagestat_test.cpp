@@ -74,6 +74,28 @@ TEST(Pagestat, CsvIsTheTableAloneAndTheCurveWithIt) {
   EXPECT_EQ(curve.out.substr(curve.out.rfind("\nopt,") + 1), "opt,120,516,0\n");
 }
 
+TEST(Pagestat, TlbCurveAtEightEntriesAndTwentyFramesIsPagesimsRun) {
+  TempFolder folder;
+  folder.write("data.txt", busy_trace());
+  const RunResult curve = pagestat(folder, {"--tlb-curve", "--csv"});
+  ASSERT_EQ(curve.exit_status, 0) << curve.err;
+  EXPECT_EQ(curve.out.substr(0, curve.out.find('\n')),
+            "mode,tlb_entries,frames,tlb_misses,page_faults");
+  EXPECT_EQ(lines_in(curve.out), 1u + 2 * 64);
+  for (const char* mode : {"0", "1"}) {
+    const RunResult own = run_program(PAGESIM_BINARY, folder, {mode});
+    ASSERT_EQ(own.exit_status, 0);
+    const auto total = [&own](const std::string& what) {
+      const size_t end = own.out.find(" " + what);
+      const size_t start = own.out.rfind("There were ", end) + 11;
+      return own.out.substr(start, end - start);
+    };
+    const std::string row = std::string("\n") + mode + ",8,20," + total("TLB misses") + "," +
+                            total("page faults") + "\n";
+    EXPECT_NE(curve.out.find(row), std::string::npos) << row;
+  }
+}
+
 TEST(Pagestat, WherePagesimStopsReadingIsSaidOnStandardError) {
   const struct {
     const char* trace;

@@ -1,5 +1,6 @@
 // pagestat's command line:
-//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--csv] [--svg FILE] [TRACE]
+//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve] [--csv] [--svg
+//   FILE] [TRACE]
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ struct PagestatOptions {
   std::optional<int64_t> interval;  ///< records per interval; default from the trace
   bool curve = false;
   int frames_max = kMaxFrames;  ///< the curve's last frame count at most
+  bool tlb_curve = false;
   bool csv = false;
   std::string svg_path;  ///< empty: no chart
   std::string trace_path = "data.txt";

@@ -1,6 +1,7 @@
 // pagestat: what a trace does to pagesim's TLB and frames, per process and
 // over time, against other replacement policies at any number of frames.
-//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--csv] [--svg FILE] [TRACE]
+//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve] [--csv] [--svg
+//   FILE] [TRACE]
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "tools/pagestat/stat_charts.hpp"
 #include "tools/pagestat/stop_note.hpp"
 #include "tools/pagestat/text_report.hpp"
+#include "tools/pagestat/tlb_curve_report.hpp"
 #include "tools/pagestat/trace_input.hpp"
 
 namespace {
@@ -132,6 +134,25 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
     results.curve.emplace();
     tasks = curve_tasks(trace, curve_frames, &*results.curve);
   }
+  if (options.tlb_curve) {
+    results.tlb_curve.emplace();
+    results.tlb_curve_one_pass = tlb_one_pass_is_exact(trace);
+    auto& tlb = *results.tlb_curve;
+    for (int32_t mode = 0; mode < 2; ++mode) {
+      if (results.tlb_curve_one_pass) {
+        tasks.push_back([&trace, &tlb, &options, mode] {
+          tlb[mode] = tlb_curve_one_pass(trace, mode, options.frames);
+        });
+        continue;
+      }
+      tlb[mode].resize(kTlbCurveEntries);
+      for (int entries = 1; entries <= kTlbCurveEntries; ++entries) {
+        tasks.push_back([&trace, &tlb, &options, mode, entries] {
+          tlb[mode][entries - 1] = run_machine_at(trace, mode, entries, options.frames);
+        });
+      }
+    }
+  }
   if (wants_pagesim) {
     // One task: the model is one global machine.
     tasks.push_back([&] {
@@ -152,7 +173,7 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
                       " names process -1, the tables' empty marker: clock and clean-first need "
                       "not match pagesim's modes\n");
     }
-    report.put(csv_report(results));
+    report.put(options.tlb_curve ? tlb_curve_csv(results) : csv_report(results));
   } else if (!streams_intervals) {
     report.put(text_report(results));
   } else {

@@ -6,6 +6,7 @@
 
 #include "tools/pagestat/interval_table.hpp"
 #include "tools/pagestat/text_table.hpp"
+#include "tools/pagestat/tlb_curve_report.hpp"
 
 namespace {
 
@@ -183,6 +184,7 @@ std::string text_report_head(const PagestatResults& results) {
   text += section_pagesim(results) + "\n" + section_processes(results) + "\n" +
           section_what_if(results) + "\n";
   if (results.curve) text += section_curve(results) + "\n";
+  if (results.tlb_curve) text += tlb_curve_text(results) + "\n";
   return text + "Intervals of " + count(results.interval) + " records (policies' faults at " +
          count(results.frames) + " frames)\n";
 }
