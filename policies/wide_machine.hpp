@@ -69,34 +69,41 @@ class WideCleanFirst {
   int hand_ = 0;
 };
 
-/// First in, first out: frames in load order in a ring.
+/// First in, first out: loads in order in a queue. A frame freed by the
+/// end of its process stays in the queue, known as stale by its load
+/// number, and is passed over when it comes to the front, so that an end
+/// costs no search of the queue.
 class WideFirstInFirstOut {
  public:
-  explicit WideFirstInFirstOut(int frames) : ring_(static_cast<size_t>(frames)) {}
-  int choose_victim(WideFrameBits&) const { return ring_[head_]; }
+  explicit WideFirstInFirstOut(int frames)
+      : load_number_(static_cast<size_t>(frames), 0), loaded_(static_cast<size_t>(frames), 0) {}
+  int choose_victim(WideFrameBits&) {
+    while (!current(queue_[head_])) ++head_;
+    return queue_[head_].frame;
+  }
   void on_load(int frame, uint32_t) {
-    ring_[(head_ + count_) % ring_.size()] = frame;
-    ++count_;
+    if (head_ > 4096 && 2 * head_ > queue_.size()) {
+      queue_.erase(queue_.begin(), queue_.begin() + static_cast<ptrdiff_t>(head_));
+      head_ = 0;
+    }
+    queue_.push_back({frame, ++load_number_[frame]});
+    loaded_[frame] = 1;
   }
   void on_hit(int, uint32_t) {}
-  void on_leave(int frame) {
-    if (ring_[head_] == frame) {
-      head_ = (head_ + 1) % ring_.size();
-      --count_;
-      return;
-    }
-    size_t kept = 0;
-    for (size_t i = 0; i < count_; ++i) {
-      const int waiting = ring_[(head_ + i) % ring_.size()];
-      if (waiting != frame) ring_[(head_ + kept++) % ring_.size()] = waiting;
-    }
-    count_ = kept;
-  }
+  void on_leave(int frame) { loaded_[frame] = 0; }
 
  private:
-  std::vector<int> ring_;
+  struct Load {
+    int frame;
+    uint32_t number;
+  };
+  bool current(const Load& load) const {
+    return loaded_[load.frame] != 0 && load_number_[load.frame] == load.number;
+  }
+  std::vector<Load> queue_;  ///< from head_ on, oldest first
   size_t head_ = 0;
-  size_t count_ = 0;
+  std::vector<uint32_t> load_number_;
+  std::vector<uint8_t> loaded_;
 };
 
 /// Least recently used: the frames in a list, most recent first.
