@@ -176,7 +176,8 @@ TEST(Pagestat, ChartFileIsAStandaloneSvgAndTheReportStillPrints) {
   const std::string svg = folder.read("chart.svg");
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
   EXPECT_NE(svg.find(">pagestat: data.txt (600 records)</text>"), std::string::npos);
-  EXPECT_NE(svg.find(">Miss-ratio curve: page faults by frames</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">Miss-ratio curve: page faults per 1,000 references by frames</text>"),
+            std::string::npos);
   EXPECT_EQ(svg.find("<script"), std::string::npos);
 }
 
