@@ -134,7 +134,7 @@ std::string section_curve(const PagestatResults& results) {
   }
   const bool dense = curve.frames.size() == static_cast<size_t>(curve.frames.back());
   return std::string("Curve: what-if faults at ") +
-         (dense ? "every frame count" : "every frame count to 64, then 8 per doubling") +
+         (dense ? "every frame count" : "every frame count to 64, then at least 8 per doubling") +
          " (< marks " + count(results.frames) + ")\n" + table.render();
 }
 
