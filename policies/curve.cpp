@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <future>
+#include <memory>
 
 #include "policies/lru_stack.hpp"
 #include "policies/opt_stack.hpp"
@@ -9,20 +12,21 @@
 
 namespace {
 
-// OPT's faults from its stack; its dirty pages written too, but for the
+// OPT's faults from its stack, and its dirty pages written too but for the
 // counts where the stack's choice among pages never used again may not be
-// the lowest frame's: those get a run each.
-std::vector<PolicyCounts> opt_curve(const ReferenceTrace& trace,
-                                    std::span<const int> frame_counts) {
-  const OptStackCurve stack = opt_stack_curve(trace, frame_counts);
-  std::vector<PolicyCounts> counts = stack.counts;
+// the lowest frame's: those get a run each. This part takes the counts at
+// indices of parity `half`.
+void finish_opt_curve(const ReferenceTrace& trace, const OptStackCurve& stack, size_t half,
+                      Curve* curve) {
+  std::vector<PolicyCounts>& counts = curve->counts[static_cast<size_t>(Policy::kOpt)];
   std::vector<int> rerun;
-  for (size_t i = 0; i < frame_counts.size(); ++i)
-    if (stack.choice_among_unused[i]) rerun.push_back(frame_counts[i]);
+  for (size_t i = half; i < curve->frames.size(); i += 2) {
+    counts[i] = stack.counts[i];
+    if (stack.choice_among_unused[i]) rerun.push_back(curve->frames[i]);
+  }
   const std::vector<PolicyCounts> runs = policy_runs(trace, Policy::kOpt, rerun);
-  for (size_t i = 0, r = 0; i < frame_counts.size(); ++i)
+  for (size_t i = half, r = 0; i < curve->frames.size(); i += 2)
     if (stack.choice_among_unused[i]) counts[i].dirty_writes = runs[r++].dirty_writes;
-  return counts;
 }
 
 }  // namespace
@@ -57,8 +61,17 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
   for (auto& counts : curve->counts) counts.assign(frame_counts.size(), {});
   std::vector<std::function<void()>> tasks;
   const auto slot = [curve](Policy policy) { return &curve->counts[static_cast<size_t>(policy)]; };
-  tasks.push_back(
-      [&trace, curve, out = slot(Policy::kOpt)] { *out = opt_curve(trace, curve->frames); });
+  // OPT's stack first; its reruns come last, in two halves, and wait for it
+  // (taken first, it is done or running by then).
+  auto stack = std::make_shared<std::promise<OptStackCurve>>();
+  std::shared_future<OptStackCurve> stack_done = stack->get_future().share();
+  tasks.push_back([&trace, curve, stack] {
+    try {
+      stack->set_value(opt_stack_curve(trace, curve->frames));
+    } catch (...) {
+      stack->set_exception(std::current_exception());
+    }
+  });
   // The clocks and FIFO: each in two halves of alternate counts, about the
   // same work.
   for (const Policy policy : {Policy::kFifo, Policy::kCleanFirst, Policy::kClock}) {
@@ -73,6 +86,11 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
   }
   tasks.push_back(
       [&trace, curve, out = slot(Policy::kLru)] { *out = lru_curve(trace, curve->frames); });
+  for (size_t half = 0; half < 2; ++half) {
+    tasks.push_back([&trace, curve, stack_done, half] {
+      finish_opt_curve(trace, stack_done.get(), half, curve);
+    });
+  }
   return tasks;
 }
 
