@@ -23,36 +23,42 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What a row expects of a program that cannot go on.
+// A program, how it reads an input and what it says when it cannot go on.
 struct Program {
-  std::string name;
+  std::string name;  ///< of its rows
   std::string binary;
-  /// The arguments that make it read `input`; a program that reads a fixed
-  /// name gets its input linked under link_input_as instead.
-  std::vector<std::string> (*reading)(const std::string& input);
-  std::string link_input_as;
+  /// The arguments that make it read `input` (null: it reads none); a
+  /// program that reads a fixed name gets its input linked under
+  /// link_input_as instead.
+  std::vector<std::string> (*reading)(const std::string& input) = nullptr;
+  std::string link_input_as = {};
+  /// The shared input a usual run reads.
+  std::string sample = "trace.txt";
   /// Arguments that start and end at once with quick_status: the baseline
   /// of the memory rows.
-  std::vector<std::string> quick;
-  int quick_status;
-  /// Arguments ("@name" for a shared input) that write far more to
-  /// standard output than a pipe holds; a program with little output writes
-  /// what it has.
-  std::vector<std::string> big_output;
+  std::vector<std::string> quick = {"-h"};
+  int quick_status = 0;
+  /// Arguments ("@name" for a shared input) that write far more to standard
+  /// output than a pipe holds; a program with little output writes what it
+  /// has.
+  std::vector<std::string> big_output = {};
   /// Arguments whose run needs a large allocation beyond the start; empty
   /// when the program needs none and so runs under the tightest limit.
-  std::vector<std::string> memory_run;
-  bool makes_threads;
+  std::vector<std::string> memory_run = {};
+  bool makes_threads = false;
   /// Exit status when a write fails, and when memory runs out.
-  int cannot_run;
-  int out_of_memory;
-  /// The stderr line (a regex) when standard output cannot be written;
-  /// REASON stands for the system's words.
-  std::string write_error;
-  /// The same when a file-size limit stops the writes.
-  std::string file_size_error;
+  int cannot_run = 2;
+  int out_of_memory = 2;
+  /// The stderr line (a regex) when standard output cannot be written,
+  /// and when a file-size limit stops the writes; REASON stands for the
+  /// system's words. Empty: "NAME: could not write standard output: REASON".
+  std::string write_error = {};
+  std::string file_size_error = {};
   /// Whether stderr starts with pagesim's banner.
-  bool banner;
+  bool banner = false;
+  /// A second way of reading a program already listed: its rows are those
+  /// of the inputs alone.
+  bool inputs_only = false;
 };
 
 // The folder of the inputs rows share, removed at the end.
@@ -111,9 +117,10 @@ void make_input(const std::string& name) {
     for (char& byte : bytes) byte = static_cast<char>(random());
     std::ofstream(path, std::ios::binary) << bytes;
   } else if (name == "control.bin") {
-    std::ofstream(path, std::ios::binary)
-        << std::string("1 1024 2048\n\x1b[2J\x1b]0;title\x07 2 3 4\n", 32) << std::string(1, '\0')
-        << " L 1000,4\x1b[31m\n 5 6 7\n";
+    // A terminal would clear its screen and take a new title from these.
+    const std::string line = "\x1b[2J\x1b]0;title\x07 1 1024 2048";
+    std::ofstream(path, std::ios::binary) << line << '\0' << "\n 2 3 4\n L 1000,4\x1b[31m\n"
+                                          << line << "\n";
   } else if (name == "long.txt") {
     std::ofstream(path) << "1 1024 2048\n" << std::string(100 << 20, 'x') << "\n";
   }
@@ -140,101 +147,71 @@ std::vector<std::string> with_inputs(std::vector<std::string> arguments) {
 std::vector<std::string> pagediff_reading(const std::string& input) {
   return {"-t", input, "@log.txt"};
 }
+// And the same with the user's log as the input.
+std::vector<std::string> pagediff_reading_log(const std::string& input) {
+  return {"-t", "@trace.txt", input};
+}
+
+std::vector<std::string> one_argument(const std::string& input) {
+  return {input};
+}
 
 const std::vector<Program>& programs() {
   static const std::vector<Program> table = {
-      {"pagesim",
-       PAGESIM_BINARY,
-       [](const std::string&) { return std::vector<std::string>{}; },
-       "data.txt",
-       {"1", "2", "3"},
-       1,
-       {},
-       {},
-       false,
-       1,
-       1,
-       "Error, could not write standard output",
-       "Error, could not write out.txt",
-       true},
-      {"pagediff",
-       PAGEDIFF_BINARY,
-       pagediff_reading,
-       "",
-       {"-h"},
-       0,
-       pagediff_reading("@trace.txt"),
-       pagediff_reading("@trace.txt"),
-       false,
-       2,
-       2,
-       "pagediff: could not write standard output: REASON",
-       "pagediff: could not write standard output: REASON",
-       false},
-      {"pagestat",
-       PAGESTAT_BINARY,
-       [](const std::string& input) {
-         return std::vector<std::string>{"-i", "100", input};
-       },
-       "",
-       {"-h"},
-       0,
-       {"-i", "1", "@trace.txt"},
-       {"@big.txt"},
-       true,
-       2,
-       2,
-       "pagestat: could not write standard output: REASON",
-       "pagestat: could not write standard output: REASON",
-       false},
-      {"traceconv",
-       TRACECONV_BINARY,
-       [](const std::string& input) {
-         return std::vector<std::string>{"lackey", input};
-       },
-       "",
-       {"-h"},
-       0,
-       {"lackey", "@lackey.log"},
-       [] {
-         std::vector<std::string> many = {"lackey"};
-         for (int i = 0; i < 100; ++i) many.push_back("@lackey.log");
-         return many;
-       }(),
-       false,
-       2,
-       2,
-       "traceconv: could not write standard output: REASON",
-       "traceconv: could not write standard output: REASON",
-       false},
-      {"tracecheck",
-       TRACECHECK_BINARY,
-       [](const std::string& input) { return std::vector<std::string>{input}; },
-       "",
-       {"-h"},
-       0,
-       {"@minus-one.txt"},
-       {"@processes.txt"},
-       false,
-       2,
-       2,
-       "tracecheck: could not write standard output: REASON",
-       "tracecheck: could not write standard output: REASON",
-       false},
-      {"tracegen",
-       TRACEGEN_BINARY,
-       nullptr,
-       "",
-       {"-h"},
-       0,
-       {"mixed", "200000"},
-       {"mixed", "1000"},
-       false,
-       1,
-       2,
-       "tracegen: could not write standard output: REASON",
-       "tracegen: could not write standard output: REASON",
-       false},
+      {.name = "pagesim",
+       .binary = PAGESIM_BINARY,
+       .reading = [](const std::string&) { return std::vector<std::string>{}; },
+       .link_input_as = "data.txt",
+       .quick = {"1", "2", "3"},
+       .quick_status = 1,
+       .cannot_run = 1,
+       .write_error = "Error, could not write standard output",
+       .file_size_error = "Error, could not write out.txt",
+       .banner = true},
+      {.name = "pagediff",
+       .binary = PAGEDIFF_BINARY,
+       .reading = pagediff_reading,
+       .big_output = pagediff_reading("@trace.txt"),
+       .memory_run = pagediff_reading("@trace.txt")},
+      {.name = "pagediff_their_log",
+       .binary = PAGEDIFF_BINARY,
+       .reading = pagediff_reading_log,
+       .sample = "log.txt",
+       .inputs_only = true},
+      {.name = "pagestat",
+       .binary = PAGESTAT_BINARY,
+       .reading =
+           [](const std::string& input) {
+             return std::vector<std::string>{"-i", "100", input};
+           },
+       .big_output = {"-i", "1", "@trace.txt"},
+       .memory_run = {"@big.txt"},
+       .makes_threads = true},
+      {.name = "traceconv",
+       .binary = TRACECONV_BINARY,
+       .reading =
+           [](const std::string& input) {
+             return std::vector<std::string>{"lackey", input};
+           },
+       .sample = "lackey.log",
+       .big_output = {"lackey", "@lackey.log"},
+       .memory_run =
+           [] {
+             std::vector<std::string> many = {"lackey"};
+             for (int i = 0; i < 100; ++i) many.push_back("@lackey.log");
+             return many;
+           }()},
+      {.name = "tracecheck",
+       .binary = TRACECHECK_BINARY,
+       .reading = one_argument,
+       .big_output = {"@minus-one.txt"},
+       .memory_run = {"@processes.txt"}},
+      {.name = "tracegen",
+       .binary = TRACEGEN_BINARY,
+       .sample = "",
+       .big_output = {"mixed", "200000"},
+       .memory_run = {"mixed", "1000"},
+       .cannot_run = 1},
   };
   return table;
 }
@@ -296,6 +273,11 @@ struct Row {
   Fault fault;
 };
 
+// How ctest and a failure name a row.
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << programs()[row.program].name << " " << fault_name(row.fault);
+}
+
 std::vector<Row> rows() {
   std::vector<Row> all;
   for (size_t p = 0; p < programs().size(); ++p) {
@@ -303,10 +285,26 @@ std::vector<Row> rows() {
       const Fault fault = static_cast<Fault>(f);
       if (fault == Fault::kMemoryForThread && !programs()[p].makes_threads) continue;
       if (is_input_fault(fault) && programs()[p].reading == nullptr) continue;
+      if (!is_input_fault(fault) && programs()[p].inputs_only) continue;
       all.push_back({p, fault});
     }
   }
   return all;
+}
+
+// The name the program gives itself in its messages.
+std::string command_name(const Program& program) {
+  return fs::path(program.binary).filename().string();
+}
+
+std::string write_error(const Program& program) {
+  return program.write_error.empty()
+             ? command_name(program) + ": could not write standard output: REASON"
+             : program.write_error;
+}
+
+std::string file_size_error(const Program& program) {
+  return program.file_size_error.empty() ? write_error(program) : program.file_size_error;
 }
 
 // Whether the sanitizers are built in: they reserve terabytes of address
@@ -343,7 +341,7 @@ void expect_messages_name_the_program(const Program& program, const std::string&
                                       const std::string& input) {
   std::istringstream lines(err);
   for (std::string line; std::getline(lines, line);) {
-    const std::string prefix = program.banner ? "Error" : program.name + ": ";
+    const std::string prefix = program.banner ? "Error" : command_name(program) + ": ";
     EXPECT_TRUE(line.rfind(prefix, 0) == 0 || line.rfind(input + ":", 0) == 0)
         << "a line of stderr: " << line;
   }
@@ -423,7 +421,7 @@ TEST_P(FaultInjection, HoldsWithOneClearLine) {
         return;
       }
       expect_one_line(run(folder, p.memory_run, options), p.out_of_memory,
-                      p.name + ": not enough memory[^\n]*");
+                      command_name(p) + ": not enough memory[^\n]*");
       return;
     }
     case Fault::kMemoryForThread: {
@@ -432,25 +430,26 @@ TEST_P(FaultInjection, HoldsWithOneClearLine) {
       options.shell_prefix =
           "ulimit -s 1048576; ulimit -v " + std::to_string(baseline_kb() + 200000) + ";";
       expect_one_line(run(folder, reading(at("trace.txt")), options), p.out_of_memory,
-                      p.name + ": not enough memory for a[^\n]*thread[^\n]*");
+                      command_name(p) + ": not enough memory for a[^\n]*thread[^\n]*");
       return;
     }
     case Fault::kFileSize: {
-      options.shell_prefix = "ulimit -f 1;";
+      // 2 KB in /bin/sh's 512-byte blocks: room for the messages on stderr.
+      options.shell_prefix = "ulimit -f 4;";
       options.stdout_path = "report";
-      expect_one_line(run(folder, p.big_output, options), p.cannot_run, p.file_size_error,
+      expect_one_line(run(folder, p.big_output, options), p.cannot_run, file_size_error(p),
                       "File too large");
       return;
     }
     case Fault::kStdoutFull: {
       options.stdout_path = "/dev/full";
-      expect_one_line(run(folder, p.big_output, options), p.cannot_run, p.write_error,
+      expect_one_line(run(folder, p.big_output, options), p.cannot_run, write_error(p),
                       "No space left on device");
       return;
     }
     case Fault::kStdoutClosed: {
       options.stdout_path = "&-";
-      expect_one_line(run(folder, p.big_output, options), p.cannot_run, p.write_error,
+      expect_one_line(run(folder, p.big_output, options), p.cannot_run, write_error(p),
                       "Bad file descriptor");
       return;
     }
@@ -474,13 +473,13 @@ TEST_P(FaultInjection, HoldsWithOneClearLine) {
         EXPECT_EQ(result.out, "Error, could not read data.txt. Good bye!\n");
         return;
       }
-      expect_one_line(result, 2, p.name + ": [^\n]*Is a directory");
+      expect_one_line(result, 2, command_name(p) + ": [^\n]*Is a directory");
       return;
     }
     case Fault::kFifo:
     case Fault::kPipe: {
       // The same report as from a file of the same name.
-      const std::string source = at(p.name == "traceconv" ? "lackey.log" : "trace.txt");
+      const std::string source = at(p.sample);
       const std::string path =
           fault == Fault::kPipe ? "/dev/stdin" : (folder.work() / "fifo").string();
       TempFolder file_folder;
@@ -521,6 +520,22 @@ TEST_P(FaultInjection, HoldsWithOneClearLine) {
           << "the input is echoed, not reported";
       expect_messages_name_the_program(p, messages(p, result), input);
       return;
+    }
+  }
+}
+
+// Every program with options answers -h and --help with its usage on
+// standard output (pagesim's command line is a mode and a breakpoint).
+TEST(EveryProgram, HelpPrintsTheUsageOnStandardOutput) {
+  for (const Program& program : programs()) {
+    if (program.banner || program.inputs_only) continue;
+    for (const std::string option : {"-h", "--help"}) {
+      TempFolder folder;
+      const RunResult run = run_program(program.binary, folder, {option});
+      EXPECT_EQ(run.exit_status, 0) << program.name << " " << option;
+      EXPECT_EQ(run.out.rfind("usage: " + command_name(program) + " ", 0), 0u)
+          << program.name << " " << option << ": " << run.out;
+      EXPECT_EQ(run.err, "") << program.name << " " << option;
     }
   }
 }

@@ -101,7 +101,6 @@ void stream_interval_rows(const ReferenceTrace& trace, int frames, int64_t inter
       records_in_interval = 0;
     }
     if (ends.size() < stretch && position < trace.events()) continue;
-    if (ends.empty()) break;
     rows.assign(ends.size(), IntervalRow{});
     for (int mode = 0; mode < 2; ++mode) {
       misses.clear();

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
+#include <system_error>
 
 #include "memory/engine.hpp"
 #include "run/trace_run.hpp"
@@ -146,6 +148,13 @@ std::optional<int64_t> find_inconsistent_record(const ReferenceTrace& trace, int
   volatile int64_t* record_reached = static_cast<int64_t*>(shared);
   *record_reached = 0;
   const pid_t child = fork();
+  if (child < 0) {
+    const int fork_errno = errno;
+    munmap(shared, sizeof(int64_t));
+    // Run here, the model could end the whole program part way.
+    throw std::system_error(fork_errno, std::generic_category(),
+                            "could not start a process to try the trace");
+  }
   if (child == 0) {
     // The model's own report of the entry goes nowhere; the caller words it.
     const int null = open("/dev/null", O_WRONLY);
@@ -156,7 +165,7 @@ std::optional<int64_t> find_inconsistent_record(const ReferenceTrace& trace, int
   std::optional<int64_t> ended;
   int status = 0;
   // pagesim's model ends the program with status 1 on the entry.
-  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+  if (waitpid(child, &status, 0) == child && WIFEXITED(status) &&
       WEXITSTATUS(status) == kExitFailure)
     ended = *record_reached;
   munmap(shared, sizeof(int64_t));

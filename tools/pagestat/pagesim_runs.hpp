@@ -51,7 +51,8 @@ PagesimRun run_pagesim(const ReferenceTrace& trace, int32_t mode,
 /// The record at which pagesim in `mode` would end the whole program on an
 /// inconsistent TLB entry, found by running the model in a child process;
 /// none when the run gets through. Only traces that name process -1 can end
-/// so. REQUIRES: no other thread is running.
+/// so. Throws std::system_error when the child cannot be made.
+/// REQUIRES: no other thread is running.
 std::optional<int64_t> find_inconsistent_record(const ReferenceTrace& trace, int32_t mode);
 
 class ModelFeed;

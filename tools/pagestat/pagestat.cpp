@@ -76,7 +76,8 @@ class Report {
 // Runs the tasks on this thread and one more, each task once: the machine
 // this is made for has two cores. Tasks come longest first. A task's
 // exception stops both threads taking more and is thrown again here; a
-// helper that cannot start throws std::system_error before any task runs.
+// helper that cannot start throws std::system_error, saying so, before any
+// task runs.
 void run_on_two_threads(const std::vector<std::function<void()>>& tasks) {
   std::atomic<size_t> next{0};
   std::exception_ptr failures[2];
@@ -88,7 +89,12 @@ void run_on_two_threads(const std::vector<std::function<void()>>& tasks) {
       next = tasks.size();
     }
   };
-  std::thread helper(work, &failures[1]);
+  std::thread helper;
+  try {
+    helper = std::thread(work, &failures[1]);
+  } catch (const std::system_error& error) {
+    throw std::system_error(error.code(), "not enough memory for a second thread");
+  }
   work(&failures[0]);
   helper.join();
   for (const std::exception_ptr& failure : failures)
@@ -175,7 +181,7 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
     }
     report.put(options.tlb_curve ? tlb_curve_csv(results) : csv_report(results));
   } else if (!streams_intervals) {
-    report.put(text_report(results));
+    write_text_report(results, [&report](std::string_view text) { report.put(text); });
   } else {
     report.put(text_report_head(results));
     const IntervalTable table = streamed_interval_table(results);
@@ -216,7 +222,7 @@ int analyse(const PagestatOptions& options, Report& report) {
     return cannot_run("not enough memory to run the trace (" + trace_size(trace) + ")");
   } catch (const std::system_error& error) {
     report.flush();
-    return cannot_run("not enough memory for a second thread (" + error.code().message() + ")");
+    return cannot_run(error.what());  // the helper thread or the trial process
   }
 }
 

@@ -138,18 +138,16 @@ std::string section_curve(const PagestatResults& results) {
          " (< marks " + count(results.frames) + ")\n" + table.render();
 }
 
-// The intervals held in the results, one row each.
-std::vector<IntervalRow> held_interval_rows(const PagestatResults& results) {
-  std::vector<IntervalRow> rows(results.interval_ends.size());
-  for (size_t i = 0; i < rows.size(); ++i) {
-    size_t c = 0;
-    for (const auto& mode : results.modes) {
-      rows[i][c++] = mode->interval_tlb_misses[i];
-      rows[i][c++] = mode->interval_faults[i];
-    }
-    for (const WhatIfResult& what_if : results.what_if) rows[i][c++] = what_if.interval_faults[i];
+// Interval `i` as the results hold it.
+IntervalRow held_row(const PagestatResults& results, size_t i) {
+  IntervalRow row;
+  size_t c = 0;
+  for (const auto& mode : results.modes) {
+    row[c++] = mode->interval_tlb_misses[i];
+    row[c++] = mode->interval_faults[i];
   }
-  return rows;
+  for (const WhatIfResult& what_if : results.what_if) row[c++] = what_if.interval_faults[i];
+  return row;
 }
 
 }  // namespace
@@ -203,13 +201,22 @@ IntervalTable streamed_interval_table(const PagestatResults& results) {
   return IntervalTable(results.trace->records(), results.interval, most);
 }
 
-std::string text_report(const PagestatResults& results) {
-  const std::vector<IntervalRow> rows = held_interval_rows(results);
+void write_text_report(const PagestatResults& results,
+                       const std::function<void(std::string_view)>& put) {
+  const size_t intervals = results.interval_ends.size();
   IntervalRow most{};
-  for (const IntervalRow& row : rows)
+  for (size_t i = 0; i < intervals; ++i) {
+    const IntervalRow row = held_row(results, i);
     for (size_t c = 0; c < row.size(); ++c) most[c] = std::max(most[c], row[c]);
+  }
   const IntervalTable table(results.trace->records(), results.interval, most);
-  std::string text = text_report_head(results) + table.header();
-  for (size_t i = 0; i < rows.size(); ++i) text += table.row(static_cast<int64_t>(i), rows[i]);
+  put(text_report_head(results) + table.header());
+  for (size_t i = 0; i < intervals; ++i)
+    put(table.row(static_cast<int64_t>(i), held_row(results, i)));
+}
+
+std::string text_report(const PagestatResults& results) {
+  std::string text;
+  write_text_report(results, [&text](std::string_view part) { text += part; });
   return text;
 }
