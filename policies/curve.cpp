@@ -8,6 +8,7 @@
 
 #include "policies/lru_stack.hpp"
 #include "policies/opt_stack.hpp"
+#include "policies/run_group.hpp"
 #include "policies/wide_machine.hpp"
 
 namespace {
@@ -73,13 +74,13 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
     }
   });
   // The clocks and FIFO: each in two halves of alternate counts, about the
-  // same work.
+  // same work, each half's runs in one pass.
   for (const Policy policy : {Policy::kFifo, Policy::kCleanFirst, Policy::kClock}) {
     for (size_t half = 0; half < 2; ++half) {
       tasks.push_back([&trace, curve, policy, half, out = slot(policy)] {
         std::vector<int> counts;
         for (size_t i = half; i < curve->frames.size(); i += 2) counts.push_back(curve->frames[i]);
-        const std::vector<PolicyCounts> runs = policy_runs(trace, policy, counts);
+        const std::vector<PolicyCounts> runs = grouped_runs(trace, policy, counts);
         for (size_t r = 0; r < runs.size(); ++r) (*out)[half + 2 * r] = runs[r];
       });
     }

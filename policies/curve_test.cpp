@@ -83,7 +83,7 @@ TEST(Curve, OnePassEqualsARunAtEachCount) {
     const std::vector<int> frames = curve_frame_counts(trace.pages(), kMaxFrames);
     ASSERT_GT(frames.back(), kMaxWhatIfFrames);
     const Curve curve = compute_curve(trace, frames);
-    for (const Policy policy : {Policy::kLru, Policy::kOpt}) {
+    for (const Policy policy : kPolicies) {
       const std::vector<PolicyCounts> runs = policy_runs(trace, policy, frames);
       for (size_t i = 0; i < frames.size(); ++i)
         EXPECT_EQ(of(curve, policy)[i], runs[i])
