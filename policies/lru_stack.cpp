@@ -115,11 +115,14 @@ class RecencyStack {
 
 }  // namespace
 
-std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace,
-                                    std::span<const int> frame_counts) {
+std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, std::span<const int> frame_counts,
+                                    uint64_t max_events) {
   RecencyStack stack(frame_counts, trace);
-  for (size_t b = 0; b < trace.blocks(); ++b) {
-    for (const uint32_t event : trace.block(b)) {
+  for (size_t b = 0; b < trace.blocks() && (uint64_t{b} << kEventBlockBits) < max_events; ++b) {
+    std::span<const uint32_t> block = trace.block(b);
+    block = block.first(static_cast<size_t>(
+        std::min<uint64_t>(block.size(), max_events - (uint64_t{b} << kEventBlockBits))));
+    for (const uint32_t event : block) {
       if (is_termination_event(event))
         stack.end_process(terminated_process(event));
       else

@@ -12,8 +12,10 @@
 #include "policies/frame_table.hpp"
 
 /// LRU's faults and dirty pages written at each of `frame_counts`, in that
-/// order. REQUIRES: frame_counts increasing, each from 1 to kMaxFrames.
-std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, std::span<const int> frame_counts);
+/// order, over the first `max_events` events. REQUIRES: frame_counts
+/// increasing, each from 1 to kMaxFrames.
+std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, std::span<const int> frame_counts,
+                                    uint64_t max_events = UINT64_MAX);
 
 /// The same at 1..max_frames frames; entry k-1 is for k frames.
 std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, int max_frames);
