@@ -1,6 +1,56 @@
 #include "policies/curve.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <future>
+#include <memory>
+
 #include "policies/lru_stack.hpp"
+#include "policies/opt_stack.hpp"
+#include "policies/run_group.hpp"
+#include "policies/wide_machine.hpp"
+
+namespace {
+
+// Events LRU is run over to tell which counts mostly hit, and the share of
+// faults (one in this many events) below which they do.
+constexpr uint64_t kSampleEvents = uint64_t{1} << 21;
+constexpr uint64_t kGroupedFaultsPer = 20;
+
+// OPT's faults from its stack, and its dirty pages written too but for the
+// counts where the stack's choice among pages never used again may not be
+// the lowest frame's: those get a run each. This part takes the counts at
+// indices of parity `half`.
+void finish_opt_curve(const ReferenceTrace& trace, const OptStackCurve& stack, size_t half,
+                      Curve* curve) {
+  std::vector<PolicyCounts>& counts = curve->counts[static_cast<size_t>(Policy::kOpt)];
+  std::vector<int> rerun;
+  for (size_t i = half; i < curve->frames.size(); i += 2) {
+    counts[i] = stack.counts[i];
+    if (stack.choice_among_unused[i]) rerun.push_back(curve->frames[i]);
+  }
+  const std::vector<PolicyCounts> runs = policy_runs(trace, Policy::kOpt, rerun);
+  for (size_t i = half, r = 0; i < curve->frames.size(); i += 2)
+    if (stack.choice_among_unused[i]) counts[i].dirty_writes = runs[r++].dirty_writes;
+}
+
+}  // namespace
+
+std::vector<int> curve_frame_counts(uint32_t pages, int frames_max) {
+  const int last =
+      std::max(1, static_cast<int>(std::min<int64_t>({int64_t{pages}, frames_max, kMaxFrames})));
+  std::vector<int> counts;
+  for (int frames = 1; frames <= std::min(last, kCurveDenseFrames); ++frames)
+    counts.push_back(frames);
+  // Nine steps per doubling, each rounded down but always one more frame,
+  // so that every doubling past 64 holds at least eight counts.
+  for (int step = 1; counts.back() < last; ++step) {
+    const double grid = kCurveDenseFrames * std::exp2(step / 9.0);
+    counts.push_back(std::min(last, std::max(counts.back() + 1, static_cast<int>(grid))));
+  }
+  return counts;
+}
 
 std::vector<PolicyCounts> policy_runs(const ReferenceTrace& trace, Policy policy,
                                       std::span<const int> frame_counts) {
@@ -11,16 +61,67 @@ std::vector<PolicyCounts> policy_runs(const ReferenceTrace& trace, Policy policy
   return counts;
 }
 
-std::vector<PolicyCounts> policy_curve(const ReferenceTrace& trace, Policy policy, int max_frames) {
-  if (policy == Policy::kLru) return lru_curve(trace, max_frames);
-  std::vector<int> frame_counts;
-  for (int frames = 1; frames <= max_frames; ++frames) frame_counts.push_back(frames);
-  return policy_runs(trace, policy, frame_counts);
+std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
+                                               std::span<const int> frame_counts, Curve* curve) {
+  curve->frames.assign(frame_counts.begin(), frame_counts.end());
+  for (auto& counts : curve->counts) counts.assign(frame_counts.size(), {});
+  std::vector<std::function<void()>> tasks;
+  const auto slot = [curve](Policy policy) { return &curve->counts[static_cast<size_t>(policy)]; };
+  // OPT's stack first; its reruns come last, in two halves, and wait for it
+  // (taken first, it is done or running by then).
+  auto stack = std::make_shared<std::promise<OptStackCurve>>();
+  std::shared_future<OptStackCurve> stack_done = stack->get_future().share();
+  tasks.push_back([&trace, curve, stack] {
+    try {
+      stack->set_value(opt_stack_curve(trace, curve->frames));
+    } catch (...) {
+      stack->set_exception(std::current_exception());
+    }
+  });
+  // The clocks and FIFO: each in two halves of alternate counts, about the
+  // same work. Counts that mostly hit run in groups, a pass for all; counts
+  // that mostly fault, where a group's scans by page cost more than a run's
+  // by word, run one by one. LRU's faults over the first events tell which.
+  const std::vector<PolicyCounts> early = lru_curve(trace, frame_counts, kSampleEvents);
+  const uint64_t sampled = std::min<uint64_t>(trace.events(), kSampleEvents);
+  auto grouped = std::make_shared<std::vector<bool>>();
+  for (const PolicyCounts& counts : early)
+    grouped->push_back(static_cast<uint64_t>(counts.faults) * kGroupedFaultsPer <= sampled);
+  for (const Policy policy : {Policy::kFifo, Policy::kCleanFirst, Policy::kClock}) {
+    for (size_t half = 0; half < 2; ++half) {
+      tasks.push_back([&trace, curve, policy, half, grouped, out = slot(policy)] {
+        std::vector<size_t> by_group, by_run;
+        for (size_t i = half; i < curve->frames.size(); i += 2)
+          ((*grouped)[i] ? by_group : by_run).push_back(i);
+        for (const bool in_groups : {true, false}) {
+          const std::vector<size_t>& indices = in_groups ? by_group : by_run;
+          std::vector<int> counts;
+          for (const size_t i : indices) counts.push_back(curve->frames[i]);
+          const std::vector<PolicyCounts> runs =
+              in_groups ? grouped_runs(trace, policy, counts) : policy_runs(trace, policy, counts);
+          for (size_t r = 0; r < runs.size(); ++r) (*out)[indices[r]] = runs[r];
+        }
+      });
+    }
+  }
+  tasks.push_back(
+      [&trace, curve, out = slot(Policy::kLru)] { *out = lru_curve(trace, curve->frames); });
+  for (size_t half = 0; half < 2; ++half) {
+    tasks.push_back([&trace, curve, stack_done, half] {
+      finish_opt_curve(trace, stack_done.get(), half, curve);
+    });
+  }
+  return tasks;
+}
+
+Curve compute_curve(const ReferenceTrace& trace, std::span<const int> frame_counts) {
+  Curve curve;
+  for (const auto& task : curve_tasks(trace, frame_counts, &curve)) task();
+  return curve;
 }
 
 Curve compute_curve(const ReferenceTrace& trace, int max_frames) {
-  Curve curve;
-  for (size_t p = 0; p < kPolicies.size(); ++p)
-    curve[p] = policy_curve(trace, kPolicies[p], max_frames);
-  return curve;
+  std::vector<int> frame_counts;
+  for (int frames = 1; frames <= max_frames; ++frames) frame_counts.push_back(frames);
+  return compute_curve(trace, frame_counts);
 }

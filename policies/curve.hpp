@@ -1,29 +1,46 @@
-// Faults and dirty pages written of every policy at every frame count from
-// 1 up: LRU from its stack distances in one pass, the others by a run per
-// frame count, all runs of a policy advancing together over the trace.
+// Faults and dirty pages written of every policy over a range of frame
+// counts: LRU and OPT from their stacks in one pass each, the clocks and
+// FIFO by a run per frame count, all runs of a pass advancing together over
+// the trace.
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <vector>
 
 #include "policies/what_if.hpp"
 
-/// Frame counts of the miss-ratio curve: 1..kCurveFrames.
-inline constexpr int kCurveFrames = 64;
+/// Every frame count of a miss-ratio curve is listed up to this one; past
+/// it, counts grow by at most an eighth of a doubling.
+inline constexpr int kCurveDenseFrames = 64;
 
-/// counts[policy index][frames - 1], policies in kPolicies order.
-using Curve = std::array<std::vector<PolicyCounts>, kPolicyCount>;
+struct Curve {
+  std::vector<int> frames;  ///< increasing
+  /// counts[policy index][i] at frames[i], policies in kPolicies order.
+  std::array<std::vector<PolicyCounts>, kPolicyCount> counts;
+  const std::vector<PolicyCounts>& operator[](size_t policy) const { return counts[policy]; }
+};
 
-/// One policy at each of `frame_counts` (1..kMaxWhatIfFrames each), by a run
-/// per count, the runs together; results in the same order.
+/// The curve's frame counts for a trace of `pages` distinct pages: 1 up to
+/// the pages (past them every policy has only first faults), at most
+/// `frames_max` and kMaxFrames; every count to kCurveDenseFrames, then a
+/// log-spaced grid of at least 8 counts per doubling ending at the last.
+std::vector<int> curve_frame_counts(uint32_t pages, int frames_max);
+
+/// One policy at each of `frame_counts` by a run per count, the runs
+/// together; results in the same order. REQUIRES: 1..kMaxFrames each.
 std::vector<PolicyCounts> policy_runs(const ReferenceTrace& trace, Policy policy,
                                       std::span<const int> frame_counts);
 
-/// One policy over 1..max_frames frames; entry k-1 is for k frames.
-/// REQUIRES: 1 <= max_frames <= kMaxWhatIfFrames.
-std::vector<PolicyCounts> policy_curve(const ReferenceTrace& trace, Policy policy,
-                                       int max_frames = kCurveFrames);
+/// Tasks that fill `curve` for `frame_counts` (increasing) when each has
+/// run once, longest first. Later tasks wait for the first: run them in
+/// order, on any number of threads, each thread taking the next task when
+/// it is free. `trace` and `curve` must outlive them.
+std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
+                                               std::span<const int> frame_counts, Curve* curve);
 
-/// Every policy over 1..max_frames. REQUIRES: as policy_curve.
-Curve compute_curve(const ReferenceTrace& trace, int max_frames = kCurveFrames);
+/// The curve at `frame_counts`, the tasks run one after another.
+Curve compute_curve(const ReferenceTrace& trace, std::span<const int> frame_counts);
+/// The curve at every count from 1 to max_frames.
+Curve compute_curve(const ReferenceTrace& trace, int max_frames);

@@ -14,8 +14,11 @@
 
 #include "policies/reference_trace.hpp"
 
-/// Frames a what-if run can have: every frame is a bit of one word.
+/// Frames of the runs whose frame bits are one word each.
 inline constexpr int kMaxWhatIfFrames = 64;
+/// Frames any what-if run can have; past kMaxWhatIfFrames, the frame bits
+/// are rows of words (wide_machine.hpp).
+inline constexpr int kMaxFrames = 65536;
 
 /// Page faults and dirty pages written by one run.
 struct PolicyCounts {

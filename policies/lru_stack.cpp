@@ -1,95 +1,128 @@
 #include "policies/lru_stack.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 class RecencyStack {
  public:
-  RecencyStack(int max_frames, const ReferenceTrace& trace)
-      : max_frames_(max_frames),
+  RecencyStack(std::span<const int> frame_counts, const ReferenceTrace& trace)
+      : frames_(frame_counts.begin(), frame_counts.end()),
+        depth_limit_(frames_.back()),
+        words_((frames_.size() + 63) / 64),
         page_process_(trace.page_processes()),
         in_stack_(trace.pages(), 0),
-        counts_(static_cast<size_t>(max_frames)) {}
+        counts_(frames_.size()),
+        held_(frames_.size(), 0) {
+    pages_.reserve(static_cast<size_t>(depth_limit_));
+    dirty_.reserve(static_cast<size_t>(depth_limit_) * words_);
+    top_dirty_.resize(words_);
+  }
 
   void reference(uint32_t page, bool write) {
     // Depth from 1; beyond the stack, deeper than any run holds.
-    int depth = kMaxWhatIfFrames + 1;
-    if (in_stack_[page]) {
-      depth = 1;
-      while (pages_[depth - 1] != page) ++depth;
-    }
-    // Runs that hold the page (held_ is nondecreasing in frames) keep its
-    // dirty bit; the others load it now.
-    uint64_t hit_runs = 0;
-    for (int k = max_frames_; k >= 1 && held_[k - 1] >= depth; --k)
-      hit_runs |= uint64_t{1} << (k - 1);
-    const int first_hit = hit_runs == 0 ? max_frames_ + 1 : std::countr_zero(hit_runs) + 1;
-    for (int k = 1; k < first_hit; ++k) {
-      PolicyCounts& counts = counts_[static_cast<size_t>(k - 1)];
+    size_t depth = static_cast<size_t>(depth_limit_) + 1;
+    if (in_stack_[page])
+      depth =
+          static_cast<size_t>(std::find(pages_.begin(), pages_.end(), page) - pages_.begin()) + 1;
+    // Runs that hold the page (held_ grows with the frames) keep its dirty
+    // bit; the others load it now.
+    const size_t runs = frames_.size();
+    size_t first_hit = 0;
+    while (first_hit < runs && held_[first_hit] < depth) {
+      PolicyCounts& counts = counts_[first_hit];
       ++counts.faults;
-      if (held_[k - 1] < k) {
-        ++held_[k - 1];  // a free frame
-      } else if ((dirty_[k - 1] >> (k - 1)) & 1) {
-        ++counts.dirty_writes;  // the page at depth k leaves the run with k frames
+      const size_t frames = static_cast<size_t>(frames_[first_hit]);
+      if (held_[first_hit] < frames) {
+        ++held_[first_hit];  // a free frame
+      } else if (dirty_bit(frames - 1, first_hit)) {
+        ++counts.dirty_writes;  // the page at depth `frames` leaves the run
       }
+      ++first_hit;
     }
-    const uint64_t dirty =
-        write ? ~uint64_t{0} : (depth <= size_ ? dirty_[depth - 1] : 0) & hit_runs;
-    // Move the page to the top; the pages above it go one down.
-    int from = depth <= size_ ? depth - 1 : std::min(size_, kMaxWhatIfFrames - 1);
-    if (depth > size_ && size_ == kMaxWhatIfFrames) in_stack_[pages_[kMaxWhatIfFrames - 1]] = 0;
-    if (depth > size_ && size_ < kMaxWhatIfFrames) ++size_;
-    for (; from > 0; --from) {
-      pages_[from] = pages_[from - 1];
-      dirty_[from] = dirty_[from - 1];
+    for (size_t w = 0; w < words_; ++w) {
+      uint64_t hits = ~uint64_t{0};
+      if (first_hit >= (w + 1) * 64)
+        hits = 0;
+      else if (first_hit > w * 64)
+        hits = ~uint64_t{0} << (first_hit - w * 64);
+      const uint64_t old = depth <= pages_.size() ? dirty_[(depth - 1) * words_ + w] : 0;
+      top_dirty_[w] = write ? ~uint64_t{0} : old & hits;
     }
+    // Move the page to the top; the pages above it go one down, and the
+    // deepest leaves when the stack is as deep as any run holds.
+    size_t from = depth - 1;
+    if (depth > pages_.size()) {
+      if (pages_.size() == static_cast<size_t>(depth_limit_)) {
+        in_stack_[pages_.back()] = 0;
+      } else {
+        pages_.push_back(0);
+        dirty_.resize(dirty_.size() + words_);
+      }
+      from = pages_.size() - 1;
+    }
+    std::memmove(pages_.data() + 1, pages_.data(), from * sizeof(uint32_t));
+    std::memmove(dirty_.data() + words_, dirty_.data(), from * words_ * sizeof(uint64_t));
     pages_[0] = page;
-    dirty_[0] = dirty;
+    std::copy(top_dirty_.begin(), top_dirty_.end(), dirty_.begin());
     in_stack_[page] = 1;
   }
 
   void end_process(uint32_t process) {
-    int kept = 0;
-    int removed_above[kMaxWhatIfFrames + 1] = {};  // removed pages at depth <= d
-    for (int i = 0; i < size_; ++i) {
-      removed_above[i + 1] = removed_above[i];
+    removed_above_.assign(pages_.size() + 1, 0);  // removed pages at depth <= d
+    size_t kept = 0;
+    for (size_t i = 0; i < pages_.size(); ++i) {
+      removed_above_[i + 1] = removed_above_[i];
       if (page_process_[pages_[i]] == process) {
         in_stack_[pages_[i]] = 0;
-        ++removed_above[i + 1];
+        ++removed_above_[i + 1];
         continue;
       }
       pages_[kept] = pages_[i];
-      dirty_[kept] = dirty_[i];
+      std::copy_n(dirty_.begin() + static_cast<ptrdiff_t>(i * words_), words_,
+                  dirty_.begin() + static_cast<ptrdiff_t>(kept * words_));
       ++kept;
     }
-    for (int k = 0; k < max_frames_; ++k) held_[k] -= removed_above[held_[k]];
-    size_ = kept;
+    for (size_t& held : held_) held -= removed_above_[held];
+    pages_.resize(kept);
+    dirty_.resize(kept * words_);
   }
 
   const std::vector<PolicyCounts>& counts() const { return counts_; }
 
  private:
-  int max_frames_;
+  bool dirty_bit(size_t entry, size_t run) const {
+    return (dirty_[entry * words_ + run / 64] >> (run % 64)) & 1;
+  }
+
+  std::vector<int> frames_;  ///< of each run, increasing
+  int depth_limit_;
+  size_t words_;  ///< per entry: one dirty bit per run
   const std::vector<uint32_t>& page_process_;
   std::vector<uint8_t> in_stack_;
   std::vector<PolicyCounts> counts_;
   // The most recently referenced pages, most recent first; deeper pages are
   // in no run's frames.
-  uint32_t pages_[kMaxWhatIfFrames];
-  // Bit k-1: the page is dirty in the run with k frames.
-  uint64_t dirty_[kMaxWhatIfFrames];
-  int size_ = 0;
-  // held_[k-1]: how many of the top of the stack the run with k frames holds.
-  int held_[kMaxWhatIfFrames] = {};
+  std::vector<uint32_t> pages_;
+  // Entry e, bit r: the page at depth e+1 is dirty in run r.
+  std::vector<uint64_t> dirty_;
+  std::vector<uint64_t> top_dirty_;
+  // held_[r]: how many of the top of the stack run r holds.
+  std::vector<size_t> held_;
+  std::vector<size_t> removed_above_;
 };
 
 }  // namespace
 
-std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, int max_frames) {
-  RecencyStack stack(max_frames, trace);
-  for (size_t b = 0; b < trace.blocks(); ++b) {
-    for (const uint32_t event : trace.block(b)) {
+std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, std::span<const int> frame_counts,
+                                    uint64_t max_events) {
+  RecencyStack stack(frame_counts, trace);
+  for (size_t b = 0; b < trace.blocks() && (uint64_t{b} << kEventBlockBits) < max_events; ++b) {
+    std::span<const uint32_t> block = trace.block(b);
+    block = block.first(static_cast<size_t>(
+        std::min<uint64_t>(block.size(), max_events - (uint64_t{b} << kEventBlockBits))));
+    for (const uint32_t event : block) {
       if (is_termination_event(event))
         stack.end_process(terminated_process(event));
       else
@@ -97,4 +130,10 @@ std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, int max_frames)
     }
   }
   return stack.counts();
+}
+
+std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, int max_frames) {
+  std::vector<int> frame_counts;
+  for (int frames = 1; frames <= max_frames; ++frames) frame_counts.push_back(frames);
+  return lru_curve(trace, frame_counts);
 }

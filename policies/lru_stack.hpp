@@ -6,10 +6,16 @@
 // the top of the stack it holds.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "policies/frame_table.hpp"
 
-/// LRU's faults and dirty pages written with 1..max_frames frames; entry
-/// k-1 is for k frames. REQUIRES: 1 <= max_frames <= kMaxWhatIfFrames.
+/// LRU's faults and dirty pages written at each of `frame_counts`, in that
+/// order, over the first `max_events` events. REQUIRES: frame_counts
+/// increasing, each from 1 to kMaxFrames.
+std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, std::span<const int> frame_counts,
+                                    uint64_t max_events = UINT64_MAX);
+
+/// The same at 1..max_frames frames; entry k-1 is for k frames.
 std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, int max_frames);

@@ -8,6 +8,7 @@
 #include "policies/lru.hpp"
 #include "policies/next_use.hpp"
 #include "policies/opt.hpp"
+#include "policies/wide_machine.hpp"
 
 namespace {
 
@@ -18,7 +19,7 @@ class AnyRun {
   virtual PolicyCounts counts() const = 0;
 };
 
-template <class P>
+template <class Machine>
 class RunOf : public AnyRun {
  public:
   RunOf(int frames, const ReferenceTrace& trace) : machine_(frames, trace) {}
@@ -28,23 +29,57 @@ class RunOf : public AnyRun {
   PolicyCounts counts() const override { return machine_.counts(); }
 
  private:
-  PolicyMachine<P> machine_;
+  Machine machine_;
 };
+
+// Up to a word of frames, the frame bits live in registers; beyond, in rows.
+template <class Narrow, class Wide>
+std::unique_ptr<AnyRun> make_run_of(int frames, const ReferenceTrace& trace) {
+  if (frames <= kMaxWhatIfFrames)
+    return std::make_unique<RunOf<PolicyMachine<Narrow>>>(frames, trace);
+  return std::make_unique<RunOf<WideMachine<Wide>>>(frames, trace);
+}
 
 std::unique_ptr<AnyRun> make_run(const WhatIfRun& run, const ReferenceTrace& trace) {
   switch (run.policy) {
     case Policy::kClock:
-      return std::make_unique<RunOf<SecondChance>>(run.frames, trace);
+      return make_run_of<SecondChance, WideSecondChance>(run.frames, trace);
     case Policy::kCleanFirst:
-      return std::make_unique<RunOf<CleanFirst>>(run.frames, trace);
+      return make_run_of<CleanFirst, WideCleanFirst>(run.frames, trace);
     case Policy::kFifo:
-      return std::make_unique<RunOf<FirstInFirstOut>>(run.frames, trace);
+      return make_run_of<FirstInFirstOut, WideFirstInFirstOut>(run.frames, trace);
     case Policy::kLru:
-      return std::make_unique<RunOf<LeastRecentlyUsed>>(run.frames, trace);
+      return make_run_of<LeastRecentlyUsed, WideLeastRecentlyUsed>(run.frames, trace);
     case Policy::kOpt:
       break;
   }
-  return std::make_unique<RunOf<Optimal>>(run.frames, trace);
+  return make_run_of<Optimal, WideOptimal>(run.frames, trace);
+}
+
+// A reference to the page referenced just before is a hit in every run: it
+// only sets bits the first one set, and the dirty bit for a write. Such
+// references are folded into the one before (a write when either writes, the
+// next use of the later), so that every run reads fewer events.
+size_t fold_repeats(std::span<const uint32_t> events, const uint32_t* next_use,
+                    std::vector<uint32_t>& folded, std::vector<uint32_t>& folded_next) {
+  folded.resize(events.size());
+  if (next_use != nullptr) folded_next.resize(events.size());
+  size_t count = 0;
+  uint32_t last = kTerminationBit;  // no reference before the first
+  for (size_t i = 0; i < events.size(); ++i) {
+    const uint32_t event = events[i];
+    if (count > 0 && !is_termination_event(event) && !is_termination_event(last) &&
+        referenced_page(event) == referenced_page(last)) {
+      last |= event & 1;
+      folded[count - 1] = last;
+      if (next_use != nullptr) folded_next[count - 1] = next_use[i];
+      continue;
+    }
+    folded[count] = last = event;
+    if (next_use != nullptr) folded_next[count] = next_use[i];
+    ++count;
+  }
+  return count;
 }
 
 // Events every run takes in turn: small enough to stay in the core's cache
@@ -80,7 +115,7 @@ std::vector<WhatIfResult> run_what_if(const ReferenceTrace& trace, std::span<con
       runs.begin(), runs.end(), [](const WhatIfRun& run) { return run.policy == Policy::kOpt; });
   std::unique_ptr<NextUse> next_use;
   if (wants_next_use) next_use = std::make_unique<NextUse>(trace);
-  std::vector<uint32_t> window;
+  std::vector<uint32_t> window, folded, folded_next;
   uint64_t window_first = 0, window_end = 0;
   size_t next_interval = 0;
 
@@ -102,7 +137,9 @@ std::vector<WhatIfResult> run_what_if(const ReferenceTrace& trace, std::span<con
       const std::span<const uint32_t> piece =
           block.subspan(static_cast<size_t>(first - block_first), static_cast<size_t>(end - first));
       const uint32_t* piece_next = next_use ? window.data() + (first - window_first) : nullptr;
-      for (auto& machine : machines) machine->run(piece, piece_next);
+      const size_t kept = fold_repeats(piece, piece_next, folded, folded_next);
+      const std::span<const uint32_t> events(folded.data(), kept);
+      for (auto& machine : machines) machine->run(events, next_use ? folded_next.data() : nullptr);
       if (next_interval < interval_ends.size() && end == interval_ends[next_interval]) {
         for (size_t r = 0; r < machines.size(); ++r) {
           const int64_t before = results[r].totals.faults;

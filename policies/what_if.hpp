@@ -23,7 +23,7 @@ std::string_view policy_name(Policy policy);
 
 struct WhatIfRun {
   Policy policy;
-  int frames;  ///< 1..kMaxWhatIfFrames
+  int frames;  ///< 1..kMaxFrames
 };
 
 struct WhatIfResult {

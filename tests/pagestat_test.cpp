@@ -68,8 +68,32 @@ TEST(Pagestat, CsvIsTheTableAloneAndTheCurveWithIt) {
   EXPECT_EQ(table.out.find("\nclock,7,"), table.out.find('\n'));
   const RunResult curve = pagestat(folder, {"--csv", "--curve", "t.txt"});
   ASSERT_EQ(curve.exit_status, 0);
-  EXPECT_EQ(lines_in(curve.out), 1u + 5 * 64);
+  // Every count to 64, then 9 per doubling to the trace's 120 pages.
+  EXPECT_EQ(lines_in(curve.out), 1u + 5 * 73);
   EXPECT_NE(curve.out.find("\nopt,64,"), std::string::npos);
+  EXPECT_EQ(curve.out.substr(curve.out.rfind("\nopt,") + 1), "opt,120,516,0\n");
+}
+
+TEST(Pagestat, TlbCurveAtEightEntriesAndTwentyFramesIsPagesimsRun) {
+  TempFolder folder;
+  folder.write("data.txt", busy_trace());
+  const RunResult curve = pagestat(folder, {"--tlb-curve", "--csv"});
+  ASSERT_EQ(curve.exit_status, 0) << curve.err;
+  EXPECT_EQ(curve.out.substr(0, curve.out.find('\n')),
+            "mode,tlb_entries,frames,tlb_misses,page_faults");
+  EXPECT_EQ(lines_in(curve.out), 1u + 2 * 64);
+  for (const char* mode : {"0", "1"}) {
+    const RunResult own = run_program(PAGESIM_BINARY, folder, {mode});
+    ASSERT_EQ(own.exit_status, 0);
+    const auto total = [&own](const std::string& what) {
+      const size_t end = own.out.find(" " + what);
+      const size_t start = own.out.rfind("There were ", end) + 11;
+      return own.out.substr(start, end - start);
+    };
+    const std::string row = std::string("\n") + mode + ",8,20," + total("TLB misses") + "," +
+                            total("page faults") + "\n";
+    EXPECT_NE(curve.out.find(row), std::string::npos) << row;
+  }
 }
 
 TEST(Pagestat, WherePagesimStopsReadingIsSaidOnStandardError) {
@@ -112,7 +136,9 @@ TEST(Pagestat, CannotRunExitsWithTwoAndOneLine) {
     const char* error;
   } cases[] = {
       {{"missing.txt"}, "", "pagestat: cannot read missing.txt: No such file or directory\n"},
-      {{"-f", "99"}, "", "pagestat: -f takes a number of frames from 1 to 64, not \"99\"\n"},
+      {{"-f", "65537"},
+       "",
+       "pagestat: -f takes a number of frames from 1 to 65536, not \"65537\"\n"},
       {{"--bogus"}, "", "pagestat: unknown option --bogus (pagestat -h shows the usage)\n"},
       {{}, "/dev/full", "pagestat: could not write standard output: No space left on device\n"},
       {{"--svg", "no/such/folder/x.svg", "missing.txt"},
@@ -150,7 +176,8 @@ TEST(Pagestat, ChartFileIsAStandaloneSvgAndTheReportStillPrints) {
   const std::string svg = folder.read("chart.svg");
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
   EXPECT_NE(svg.find(">pagestat: data.txt (600 records)</text>"), std::string::npos);
-  EXPECT_NE(svg.find(">Miss-ratio curve: page faults by frames</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">Miss-ratio curve: page faults per 1,000 references by frames</text>"),
+            std::string::npos);
   EXPECT_EQ(svg.find("<script"), std::string::npos);
 }
 

@@ -22,11 +22,16 @@ bool parse_count(std::string_view text, int64_t low, int64_t high, int64_t* valu
 }  // namespace
 
 const char* usage_text() {
-  return "usage: pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--csv] [--svg FILE] [TRACE]\n"
+  return "usage: pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve]\n"
+         "                [--csv] [--svg FILE] [TRACE]\n"
          "  TRACE        the trace, read as pagesim reads data.txt (default data.txt)\n"
-         "  -f FRAMES    frames of the what-if policies, 1 to 64 (default 20)\n"
+         "  -f FRAMES    frames of the what-if policies, 1 to 65536 (default 20)\n"
          "  -i INTERVAL  records per interval (default: the records divided by 100)\n"
-         "  --curve      the what-if faults at every frame count from 1 to 64\n"
+         "  --curve      the what-if faults from 1 frame to the trace's pages: every count\n"
+         "               to 64, then at least 8 per doubling\n"
+         "  --frames-max N  the curve's last frame count at most N\n"
+         "  --tlb-curve  pagesim's TLB misses and page faults at FRAMES frames for every\n"
+         "               TLB size from 1 to 64, both modes (with --csv, that table alone)\n"
          "  --csv        the what-if table (and the curve) as CSV, nothing else\n"
          "  --svg FILE   write the charts to FILE as SVG\n"
          "  -h           this text\n";
@@ -65,6 +70,8 @@ bool parse_command_line(int argc, const char* const* argv, PagestatOptions* opti
       options->help = true;
     } else if (word == "--curve") {
       options->curve = true;
+    } else if (word == "--tlb-curve") {
+      options->tlb_curve = true;
     } else if (word == "--csv") {
       options->csv = true;
     } else if (word.starts_with("--svg") && (word.size() == 5 || word[5] == '=')) {
@@ -74,10 +81,18 @@ bool parse_command_line(int argc, const char* const* argv, PagestatOptions* opti
         return false;
       }
       options->svg_path = value;
+    } else if (word.starts_with("--frames-max") && (word.size() == 12 || word[12] == '=')) {
+      if (!value_of("--frames-max", &value)) return false;
+      if (!parse_count(value, 1, kMaxFrames, &number)) {
+        *error = "--frames-max takes a number of frames from 1 to 65536, not \"" +
+                 std::string(value) + "\"";
+        return false;
+      }
+      options->frames_max = static_cast<int>(number);
     } else if (word.starts_with("-f") && !word.starts_with("--")) {
       if (!value_of("-f", &value)) return false;
-      if (!parse_count(value, 1, kMaxWhatIfFrames, &number)) {
-        *error = "-f takes a number of frames from 1 to 64, not \"" + std::string(value) + "\"";
+      if (!parse_count(value, 1, kMaxFrames, &number)) {
+        *error = "-f takes a number of frames from 1 to 65536, not \"" + std::string(value) + "\"";
         return false;
       }
       options->frames = static_cast<int>(number);
@@ -92,6 +107,14 @@ bool parse_command_line(int argc, const char* const* argv, PagestatOptions* opti
       *error = "unknown option " + std::string(word) + " (pagestat -h shows the usage)";
       return false;
     }
+  }
+  if (options->tlb_curve && options->csv && options->curve) {
+    *error = "--csv prints one table: --curve or --tlb-curve, not both";
+    return false;
+  }
+  if (options->tlb_curve && options->csv && options->curve) {
+    *error = "--csv prints one table: --curve or --tlb-curve, not both";
+    return false;
   }
   return true;
 }

@@ -1,15 +1,20 @@
 // pagestat's command line:
-//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--csv] [--svg FILE] [TRACE]
+//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve] [--csv] [--svg
+//   FILE] [TRACE]
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "policies/frame_table.hpp"
+
 struct PagestatOptions {
-  int frames = 20;                  ///< frames of the what-if policies, 1..64
+  int frames = 20;                  ///< frames of the what-if policies, 1..kMaxFrames
   std::optional<int64_t> interval;  ///< records per interval; default from the trace
   bool curve = false;
+  int frames_max = kMaxFrames;  ///< the curve's last frame count at most
+  bool tlb_curve = false;
   bool csv = false;
   std::string svg_path;  ///< empty: no chart
   std::string trace_path = "data.txt";

@@ -47,9 +47,10 @@ TEST(CommandLine, WrongCommandLinesAreRefusedWithTheReason) {
     std::vector<const char*> words;
     const char* error;
   } cases[] = {
-      {{"-f", "0"}, "-f takes a number of frames from 1 to 64, not \"0\""},
-      {{"-f", "65"}, "-f takes a number of frames from 1 to 64, not \"65\""},
-      {{"-f", "2x"}, "-f takes a number of frames from 1 to 64, not \"2x\""},
+      {{"-f", "0"}, "-f takes a number of frames from 1 to 65536, not \"0\""},
+      {{"-f", "65537"}, "-f takes a number of frames from 1 to 65536, not \"65537\""},
+      {{"--frames-max", "0"}, "--frames-max takes a number of frames from 1 to 65536, not \"0\""},
+      {{"-f", "2x"}, "-f takes a number of frames from 1 to 65536, not \"2x\""},
       {{"-f"}, "-f needs a value"},
       {{"-i", "0"}, "-i takes a number of records of at least 1, not \"0\""},
       {{"-i", "-5"}, "-i takes a number of records of at least 1, not \"-5\""},

@@ -18,7 +18,7 @@ std::string csv_report(const PagestatResults& results) {
     }
     const std::vector<PolicyCounts>& counts = (*results.curve)[p];
     for (size_t k = 0; k < counts.size(); ++k)
-      text += csv_row(kPolicies[p], static_cast<int>(k) + 1, counts[k]);
+      text += csv_row(kPolicies[p], results.curve->frames[k], counts[k]);
   }
   return text;
 }

@@ -1,6 +1,7 @@
 // pagestat: what a trace does to pagesim's TLB and frames, per process and
 // over time, against other replacement policies at any number of frames.
-//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--csv] [--svg FILE] [TRACE]
+//   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve] [--csv] [--svg
+//   FILE] [TRACE]
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "tools/pagestat/stat_charts.hpp"
 #include "tools/pagestat/stop_note.hpp"
 #include "tools/pagestat/text_report.hpp"
+#include "tools/pagestat/tlb_curve_report.hpp"
 #include "tools/pagestat/trace_input.hpp"
 
 namespace {
@@ -132,26 +134,30 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
   }
 
   std::vector<std::function<void()>> tasks;
-  // The policies run per frame count in two halves each, odd and even counts
-  // (about the same work), longest first; LRU's stack is one short pass.
-  constexpr Policy kRunPerCount[] = {Policy::kOpt, Policy::kFifo, Policy::kCleanFirst,
-                                     Policy::kClock};
-  std::array<std::array<std::vector<PolicyCounts>, 2>, kPolicyCount> halves;
+  std::vector<int> curve_frames;
   if (wants_curve) {
-    for (const Policy policy : kRunPerCount) {
-      for (int half = 0; half < 2; ++half) {
-        tasks.push_back([&trace, &halves, policy, half] {
-          std::vector<int> frame_counts;
-          for (int frames = 1 + half; frames <= kCurveFrames; frames += 2)
-            frame_counts.push_back(frames);
-          halves[static_cast<size_t>(policy)][half] = policy_runs(trace, policy, frame_counts);
+    curve_frames = curve_frame_counts(trace.pages(), options.frames_max);
+    results.curve.emplace();
+    tasks = curve_tasks(trace, curve_frames, &*results.curve);
+  }
+  if (options.tlb_curve) {
+    results.tlb_curve.emplace();
+    results.tlb_curve_one_pass = tlb_one_pass_is_exact(trace);
+    auto& tlb = *results.tlb_curve;
+    for (int32_t mode = 0; mode < 2; ++mode) {
+      if (results.tlb_curve_one_pass) {
+        tasks.push_back([&trace, &tlb, &options, mode] {
+          tlb[mode] = tlb_curve_one_pass(trace, mode, options.frames);
+        });
+        continue;
+      }
+      tlb[mode].resize(kTlbCurveEntries);
+      for (int entries = 1; entries <= kTlbCurveEntries; ++entries) {
+        tasks.push_back([&trace, &tlb, &options, mode, entries] {
+          tlb[mode][entries - 1] = run_machine_at(trace, mode, entries, options.frames);
         });
       }
     }
-    results.curve.emplace();
-    tasks.push_back([&results, &trace] {
-      (*results.curve)[static_cast<size_t>(Policy::kLru)] = policy_curve(trace, Policy::kLru);
-    });
   }
   if (wants_pagesim) {
     // One task: the model is one global machine.
@@ -166,15 +172,6 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
     results.what_if = run_what_if(trace, runs, results.interval_ends);
   });
   run_on_two_threads(tasks);
-  if (wants_curve) {
-    for (const Policy policy : kRunPerCount) {
-      const auto& [odd, even] = halves[static_cast<size_t>(policy)];
-      for (int frames = 1; frames <= kCurveFrames; ++frames) {
-        (*results.curve)[static_cast<size_t>(policy)].push_back(
-            (frames % 2 == 1 ? odd : even)[static_cast<size_t>((frames - 1) / 2)]);
-      }
-    }
-  }
 
   if (options.csv) {
     if (trace.names_process_minus_one()) {
@@ -182,7 +179,7 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
                       " names process -1, the tables' empty marker: clock and clean-first need "
                       "not match pagesim's modes\n");
     }
-    report.put(csv_report(results));
+    report.put(options.tlb_curve ? tlb_curve_csv(results) : csv_report(results));
   } else if (!streams_intervals) {
     write_text_report(results, [&report](std::string_view text) { report.put(text); });
   } else {

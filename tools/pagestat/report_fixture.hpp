@@ -28,6 +28,8 @@ inline AnalysedTrace analyse(const std::vector<std::array<int32_t, 3>>& records,
   std::vector<WhatIfRun> runs;
   for (const Policy policy : kPolicies) runs.push_back({policy, frames});
   results.what_if = run_what_if(*analysed.trace, runs, results.interval_ends);
-  if (curve) results.curve = compute_curve(*analysed.trace);
+  if (curve)
+    results.curve =
+        compute_curve(*analysed.trace, curve_frame_counts(analysed.trace->pages(), kMaxFrames));
   return analysed;
 }

@@ -11,6 +11,7 @@
 #include "policies/reference_trace.hpp"
 #include "policies/what_if.hpp"
 #include "tools/pagestat/pagesim_runs.hpp"
+#include "tools/pagestat/tlb_curve.hpp"
 
 struct PagestatResults {
   std::string trace_name;
@@ -23,6 +24,11 @@ struct PagestatResults {
   /// The policies at `frames`, in kPolicies order, with faults per interval.
   std::vector<WhatIfResult> what_if;
   std::optional<Curve> curve;
+  /// The whole machine at TLB sizes 1..kTlbCurveEntries and `frames`
+  /// frames, mode 0 then mode 1.
+  std::optional<std::array<std::vector<TlbCurvePoint>, 2>> tlb_curve;
+  /// Whether the TLB curve came from one pass per mode (else a run per size).
+  bool tlb_curve_one_pass = false;
 };
 
 /// Whether clock and clean-first at 20 frames gave pagesim's page faults and

@@ -9,5 +9,6 @@
 /// Intervals drawn at most; more are merged in equal groups.
 inline constexpr size_t kMaxChartIntervals = 1000;
 
-/// The SVG document. REQUIRES: results.curve is set.
+/// The SVG document: faults over the trace, the curve, and the TLB curve
+/// when computed. REQUIRES: results.curve is set.
 std::string pagestat_svg(const PagestatResults& results);

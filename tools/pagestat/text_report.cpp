@@ -6,6 +6,7 @@
 
 #include "tools/pagestat/interval_table.hpp"
 #include "tools/pagestat/text_table.hpp"
+#include "tools/pagestat/tlb_curve_report.hpp"
 
 namespace {
 
@@ -125,14 +126,16 @@ std::string section_curve(const PagestatResults& results) {
   std::vector<std::string> header = {"frames"};
   for (const Policy policy : kPolicies) header.emplace_back(policy_name(policy));
   table.add_row(std::move(header));
-  for (size_t k = 0; k < curve[0].size(); ++k) {
-    const int frames = static_cast<int>(k) + 1;
+  for (size_t k = 0; k < curve.frames.size(); ++k) {
+    const int frames = curve.frames[k];
     std::vector<std::string> row = {count(frames) + (frames == results.frames ? " <" : "")};
-    for (const auto& counts : curve) row.push_back(count(counts[k].faults));
+    for (const auto& counts : curve.counts) row.push_back(count(counts[k].faults));
     table.add_row(std::move(row));
   }
-  return "Curve: what-if faults at every frame count (< marks " + count(results.frames) + ")\n" +
-         table.render();
+  const bool dense = curve.frames.size() == static_cast<size_t>(curve.frames.back());
+  return std::string("Curve: what-if faults at ") +
+         (dense ? "every frame count" : "every frame count to 64, then at least 8 per doubling") +
+         " (< marks " + count(results.frames) + ")\n" + table.render();
 }
 
 // Interval `i` as the results hold it.
@@ -179,6 +182,7 @@ std::string text_report_head(const PagestatResults& results) {
   text += section_pagesim(results) + "\n" + section_processes(results) + "\n" +
           section_what_if(results) + "\n";
   if (results.curve) text += section_curve(results) + "\n";
+  if (results.tlb_curve) text += tlb_curve_text(results) + "\n";
   return text + "Intervals of " + count(results.interval) + " records (policies' faults at " +
          count(results.frames) + " frames)\n";
 }
