@@ -108,7 +108,7 @@ TEST(Pagestat, WherePagesimStopsReadingIsSaidOnStandardError) {
       {"1 2 3\n4294967296 5 6\n",
        "data.txt:2:1: after record 1: pagesim stops reading here: \"4294967296\" is outside the "
        "signed 32-bit range\n",
-       ": 1 records,"},
+       ": 1 record,"},
   };
   for (const auto& c : cases) {
     TempFolder folder;

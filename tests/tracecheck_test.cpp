@@ -24,9 +24,9 @@ TEST(Tracecheck, CleanTraceReportsOnlyTheSummary) {
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
-            "4 records, 2 processes, 1 terminations\n"
+            "4 records, 2 processes, 1 termination\n"
             "process 1: 3 pages touched\n"
-            "process 2: 1 pages touched\n");
+            "process 2: 1 page touched\n");
 }
 
 TEST(Tracecheck, NonNumberWherePagesimStopsIsShownWithLineAndColumn) {
@@ -36,9 +36,9 @@ TEST(Tracecheck, NonNumberWherePagesimStopsIsShownWithLineAndColumn) {
             "data.txt:4:3: record 3 is partial: the second address keeps 6 from the record before\n"
             "data.txt:4:7: after record 3: pagesim stops reading here: \"oops\" is not a number\n"
             "3 records, 3 processes, 0 terminations\n"
-            "process 1: 1 pages touched\n"
-            "process 4: 1 pages touched\n"
-            "process 7: 1 pages touched\n");
+            "process 1: 1 page touched\n"
+            "process 4: 1 page touched\n"
+            "process 7: 1 page touched\n");
 }
 
 TEST(Tracecheck, NumberOutsideThirtyTwoBitsIsShown) {
@@ -49,7 +49,7 @@ TEST(Tracecheck, NumberOutsideThirtyTwoBitsIsShown) {
           "data.txt:2:1: after record 1: pagesim stops reading here: \"4294967296\" is outside "
           "the signed 32-bit range\n"),
       std::string::npos);
-  EXPECT_NE(run.out.find("1 records,"), std::string::npos);
+  EXPECT_NE(run.out.find("1 record,"), std::string::npos);
 }
 
 TEST(Tracecheck, PartialFirstRecordNamesTheZeros) {
@@ -68,7 +68,7 @@ TEST(Tracecheck, OutOfRangePagesAndTheEmptyMarkerAreReported) {
             "data.txt:1:1: record 1: the second address 65536 is on page 64, outside 0..63\n"
             "data.txt:2:1: record 2: process -1 is the tables' empty marker\n"
             "3 records, 2 processes, 0 terminations\n"
-            "process -1: 1 pages touched\n"
+            "process -1: 1 page touched\n"
             "process 3: 2 pages touched\n");
 }
 

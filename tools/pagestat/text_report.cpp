@@ -175,10 +175,15 @@ bool clocks_match_pagesim(const PagestatResults& results) {
 
 std::string text_report_head(const PagestatResults& results) {
   const ReferenceTrace& trace = *results.trace;
-  std::string text = "pagestat: " + results.trace_name + ": " + count(trace.records()) +
-                     " records, " + count(trace.references()) + " references, " +
-                     count(trace.processes()) + " processes, " + count(trace.terminations()) +
-                     " terminations, " + count(trace.pages()) + " pages\n\n";
+  const auto counted = [](int64_t n, const char* one, const char* many) {
+    return count(n) + (n == 1 ? one : many);
+  };
+  std::string text = "pagestat: " + results.trace_name + ": " +
+                     counted(trace.records(), " record, ", " records, ") +
+                     counted(trace.references(), " reference, ", " references, ") +
+                     counted(trace.processes(), " process, ", " processes, ") +
+                     counted(trace.terminations(), " termination, ", " terminations, ") +
+                     counted(trace.pages(), " page\n\n", " pages\n\n");
   text += section_pagesim(results) + "\n" + section_processes(results) + "\n" +
           section_what_if(results) + "\n";
   if (results.curve) text += section_curve(results) + "\n";

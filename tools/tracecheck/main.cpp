@@ -20,6 +20,12 @@
 
 namespace {
 
+/// "1 record", "2 records", "3 processes".
+std::string counted(int64_t n, const std::string& noun) {
+  const bool es = noun.back() == 's';
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : es ? "es" : "s");
+}
+
 constexpr int kExitClean = 0;
 constexpr int kExitFindings = 1;
 constexpr int kExitCannotRead = 2;
@@ -148,8 +154,9 @@ int check(int argc, char** argv) {
     print(where + "after record " + std::to_string(records) + ": " + stop_text(stop, word) + "\n");
   }
 
-  print(std::to_string(records) + " records, " + std::to_string(pages_of_process.size()) +
-        " processes, " + std::to_string(terminations) + " terminations\n");
+  print(counted(records, "record") + ", " +
+        counted(static_cast<int64_t>(pages_of_process.size()), "process") + ", " +
+        counted(terminations, "termination") + "\n");
   size_t listed = 0;
   for (const auto& [proc, pages] : pages_of_process) {
     if (listed++ == kListedProcesses) {
@@ -157,8 +164,8 @@ int check(int argc, char** argv) {
             " more processes\n");
       break;
     }
-    print("process " + std::to_string(proc) + ": " + std::to_string(pages.count()) +
-          " pages touched\n");
+    print("process " + std::to_string(proc) + ": " +
+          counted(static_cast<int64_t>(pages.count()), "page") + " touched\n");
   }
   out.flush();
   note_write_failure();
