@@ -3,23 +3,7 @@
 #include <string_view>
 
 #include "policies/frame_table.hpp"
-
-namespace {
-
-// A decimal number from `low` to `high`, nothing else.
-bool parse_count(std::string_view text, int64_t low, int64_t high, int64_t* value) {
-  if (text.empty() || text.size() > 18) return false;
-  int64_t number = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    number = number * 10 + (c - '0');
-  }
-  if (number < low || number > high) return false;
-  *value = number;
-  return true;
-}
-
-}  // namespace
+#include "tools/decimal_argument.hpp"
 
 const char* usage_text() {
   return "usage: pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve]\n"

@@ -2,22 +2,7 @@
 
 #include <string_view>
 
-namespace {
-
-// A decimal number from `low` to `high`, nothing else.
-bool parse_count(std::string_view text, int64_t low, int64_t high, int64_t& value) {
-  if (text.empty() || text.size() > 18) return false;
-  int64_t number = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    number = number * 10 + (c - '0');
-  }
-  if (number < low || number > high) return false;
-  value = number;
-  return true;
-}
-
-}  // namespace
+#include "tools/decimal_argument.hpp"
 
 const char* pageview_usage() {
   return "usage: pageview [-m MODE] [-t TRACE] [--from R] [--count N] [--theirs LOG] [-o FILE]\n"
@@ -59,14 +44,14 @@ bool parse_pageview_command_line(int argc, const char* const* argv, PageviewRequ
       return true;
     } else if (is_option("--from")) {
       if (!value_of("--from", value)) return false;
-      if (!parse_count(value, 1, INT64_MAX / 4, number)) {
+      if (!parse_count(value, 1, INT64_MAX / 4, &number)) {
         error = "--from takes a record number of at least 1, not \"" + std::string(value) + "\"";
         return false;
       }
       request.first_record = number;
     } else if (is_option("--count")) {
       if (!value_of("--count", value)) return false;
-      if (!parse_count(value, 1, INT64_MAX / 4, number)) {
+      if (!parse_count(value, 1, INT64_MAX / 4, &number)) {
         error =
             "--count takes a number of records of at least 1, not \"" + std::string(value) + "\"";
         return false;
