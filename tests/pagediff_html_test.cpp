@@ -84,6 +84,12 @@ TEST(PagediffHtml, MatchWritesThePageFromTheFirstRecordAndFailuresExitWithTwo) {
        "pagediff: --html needs [^\n]*\n",
        false,
        nullptr},
+      {"the log itself",
+       {"--html", "their.txt", "their.txt"},
+       2,
+       "pagediff: their.txt is one of the inputs: the page would overwrite it\n",
+       false,
+       nullptr},
       {"full device",
        {"--html", "/dev/full", "their.txt"},
        2,
@@ -108,6 +114,7 @@ TEST(PagediffHtml, MatchWritesThePageFromTheFirstRecordAndFailuresExitWithTwo) {
     EXPECT_NE(page.find("\"first\":1,"), std::string::npos) << c.name;
   }
   EXPECT_TRUE(std::filesystem::exists("/dev/full")) << "a device is not the page's to remove";
+  EXPECT_EQ(pagediff(folder, {"their.txt"}).out, plain.out) << "their log is as it was";
 }
 
 // Trace and log read once each from FIFOs: the same report and page as from

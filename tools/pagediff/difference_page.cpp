@@ -64,7 +64,8 @@ PageviewRequest match_page(const Options& options, const std::string& printed, i
   return request;
 }
 
-bool PageFile::prepare(const std::string& path, std::string& error) {
+bool PageFile::prepare(const std::string& path, std::initializer_list<int> inputs,
+                       std::string& error) {
   path_ = path;
   struct stat status {};
   const bool existed = stat(path.c_str(), &status) == 0;
@@ -75,8 +76,18 @@ bool PageFile::prepare(const std::string& path, std::string& error) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
+  struct stat page {};
+  const bool known = fstat(fd, &page) == 0;
   close(fd);
   made_ = !existed;
+  for (const int input : inputs) {
+    struct stat other {};
+    if (known && input >= 0 && fstat(input, &other) == 0 && other.st_dev == page.st_dev &&
+        other.st_ino == page.st_ino) {
+      error = path + " is one of the inputs: the page would overwrite it";
+      return false;
+    }
+  }
   return true;
 }
 

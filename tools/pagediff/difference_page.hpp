@@ -3,6 +3,7 @@
 // pagesim's; from the first record when everything matched.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "tools/pagediff/command_line.hpp"
@@ -26,8 +27,10 @@ PageviewRequest match_page(const Options& options, const std::string& printed, i
 /// and never filled is removed again.
 class PageFile {
  public:
-  /// Returns false with `error` set (one line) when `path` cannot be written.
-  bool prepare(const std::string& path, std::string& error);
+  /// Returns false with `error` set (one line) when `path` cannot be
+  /// written or is the file of one of `inputs` (descriptors; -1: none),
+  /// which the page would overwrite.
+  bool prepare(const std::string& path, std::initializer_list<int> inputs, std::string& error);
   /// The page is written: the file stays.
   void keep() { made_ = false; }
   ~PageFile();

@@ -114,7 +114,8 @@ int run(int argc, char** argv) {
   if (!open_input(log, options.all || with_page)) return cannot_read(log.path, log.error);
   if (with_stdout && !open_input(out, options.all)) return cannot_read(out.path, out.error);
   PageFile page_file;
-  if (with_page && !page_file.prepare(options.html, error)) return cannot_run(error);
+  if (with_page && !page_file.prepare(options.html, {trace.fd, log.fd, out.fd}, error))
+    return cannot_run(error);
   // Writes the page once the report is out; a page that cannot be made
   // turns the run into a failure, the report on stdout already complete.
   auto with_page_written = [&](const PageviewRequest& request, int report_status) {
