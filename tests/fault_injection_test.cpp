@@ -173,6 +173,16 @@ const std::vector<Program>& programs() {
        .reading = pagediff_reading,
        .big_output = pagediff_reading("@trace.txt"),
        .memory_run = pagediff_reading("@trace.txt")},
+      {.name = "pagediff_html",
+       .binary = PAGEDIFF_BINARY,
+       .reading =
+           [](const std::string& input) {
+             std::vector<std::string> arguments = {"--html", "page.html"};
+             for (const std::string& argument : pagediff_reading(input))
+               arguments.push_back(argument);
+             return arguments;
+           },
+       .inputs_only = true},
       {.name = "pagediff_their_log",
        .binary = PAGEDIFF_BINARY,
        .reading = pagediff_reading_log,
@@ -206,6 +216,15 @@ const std::vector<Program>& programs() {
        .reading = one_argument,
        .big_output = {"@minus-one.txt"},
        .memory_run = {"@processes.txt"}},
+      {.name = "pageview",
+       .binary = PAGEVIEW_BINARY,
+       .reading =
+           [](const std::string& input) {
+             return std::vector<std::string>{"-t", input, "-o", "-"};
+           },
+       .big_output = {"-t", "@trace.txt", "--count", "3000", "-o", "-"},
+       .memory_run = {"-t", "@trace.txt", "--count", "5000", "-o", "-"},
+       .write_error = "pageview: cannot write standard output: REASON"},
       {.name = "tracegen",
        .binary = TRACEGEN_BINARY,
        .sample = "",

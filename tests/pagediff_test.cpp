@@ -331,7 +331,8 @@ TEST(Pagediff, CannotRunExitsWithTwoAndOneLine) {
       {{"-m1x", "their.txt"},
        "pagediff: bad mode \"1x\": use 0 (second chance) or 1 (clean first)\n"},
       {{},
-       "pagediff: THEIR_LOG is missing; usage: pagediff [-m MODE] [-t TRACE] [--all] THEIR_LOG "
+       "pagediff: THEIR_LOG is missing; usage: pagediff [-m MODE] [-t TRACE] [--all] [--html FILE] "
+       "THEIR_LOG "
        "[THEIR_STDOUT]\n"},
   };
   TempFolder folder;
@@ -346,7 +347,9 @@ TEST(Pagediff, CannotRunExitsWithTwoAndOneLine) {
   }
   const RunResult help = pagediff(folder, {"-h"});
   EXPECT_EQ(help.exit_status, 0);
-  EXPECT_EQ(help.out, "usage: pagediff [-m MODE] [-t TRACE] [--all] THEIR_LOG [THEIR_STDOUT]\n");
+  EXPECT_EQ(
+      help.out,
+      "usage: pagediff [-m MODE] [-t TRACE] [--all] [--html FILE] THEIR_LOG [THEIR_STDOUT]\n");
 }
 
 // A trace that can only be read once gives the same report as a file.

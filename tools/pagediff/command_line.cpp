@@ -39,6 +39,17 @@ bool parse_command_line(int argc, const char* const* argv, Options& options, std
       return true;
     } else if (argument == "--all") {
       options.all = true;
+    } else if (argument == "--html" || argument.substr(0, 7) == "--html=") {
+      if (argument.size() > 6) {
+        options.html = argument.substr(7);
+      } else if (i + 1 < argc) {
+        options.html = argv[++i];
+      }
+      // Standard output holds the report: the page goes to a file of its own.
+      if (options.html.empty() || options.html == "-") {
+        error = "--html needs a file name for the page";
+        return false;
+      }
     } else if (argument.substr(0, 2) == "-m") {
       std::string mode;
       if (!option_value(argc, argv, i, mode, error)) return false;

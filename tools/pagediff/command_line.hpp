@@ -6,7 +6,7 @@
 
 /// The usage line, printed by -h and named in argument errors.
 inline constexpr const char* kUsage =
-    "usage: pagediff [-m MODE] [-t TRACE] [--all] THEIR_LOG [THEIR_STDOUT]\n";
+    "usage: pagediff [-m MODE] [-t TRACE] [--all] [--html FILE] THEIR_LOG [THEIR_STDOUT]\n";
 
 struct Options {
   int32_t mode = 0;                ///< pagesim's first argument: 0 or 1
@@ -15,6 +15,7 @@ struct Options {
   std::string their_stdout;        ///< their standard output; empty: not compared
   bool help = false;               ///< -h: print the usage and stop
   bool all = false;  ///< --all: name a cause, apply it, and go on to the next difference
+  std::string html;  ///< --html: the page of the run around the first difference; empty: none
 };
 
 /// Reads argv[1..argc-1] into `options`. Returns false on a mistake, with

@@ -28,6 +28,8 @@ TEST(CommandLine, ReadsOptionsAndFilesOrExplainsTheMistake) {
       {{"log", "-m"}, false, 0, "", "", "", "-m needs a value"},
       {{"-x", "log"}, false, 0, "", "", "", "unknown option -x; usage: pagediff"},
       {{"a", "b", "c"}, false, 0, "", "", "", "too many files; usage: pagediff"},
+      {{"log", "--html"}, false, 0, "", "", "", "--html needs a file name"},
+      {{"--html=", "log"}, false, 0, "", "", "", "--html needs a file name"},
   };
   for (const Case& c : cases) {
     std::vector<const char*> argv = {"pagediff"};

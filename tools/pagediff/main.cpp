@@ -1,7 +1,7 @@
 // pagediff: finds the first place where a simulator's output parts from
 // pagesim's on the same trace, names the mistake that reproduces it, and
 // explains it from pagesim's own state.
-//   pagediff [-m MODE] [-t TRACE] [--all] THEIR_LOG [THEIR_STDOUT]
+//   pagediff [-m MODE] [-t TRACE] [--all] [--html FILE] THEIR_LOG [THEIR_STDOUT]
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,10 +18,13 @@
 #include "io/output_buffer.hpp"
 #include "tools/pagediff/command_line.hpp"
 #include "tools/pagediff/comparison_pass.hpp"
+#include "tools/pagediff/difference_page.hpp"
 #include "tools/pagediff/input_notes.hpp"
 #include "tools/pagediff/report.hpp"
 #include "tools/pagediff/their_text.hpp"
 #include "tools/pagediff/trace_input.hpp"
+#include "tools/pageview/pageview.hpp"
+#include "tools/unlinked_copy.hpp"
 
 namespace {
 
@@ -64,28 +67,14 @@ struct Input {
 };
 
 bool copy_to_temporary(Input& input) {
-  const char* directory = std::getenv("TMPDIR");
-  std::string name =
-      std::string(directory != nullptr && *directory ? directory : "/tmp") + "/pagediff.XXXXXX";
-  const int copy = mkstemp(name.data());
-  if (copy < 0) return false;
-  unlink(name.c_str());
-  std::vector<char> block(1 << 16);
-  for (;;) {
-    const ssize_t got = read(input.fd, block.data(), block.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 || (got > 0 && !write_fully(copy, block.data(), static_cast<size_t>(got)))) {
-      input.error = errno;
-      close(copy);
-      return false;
-    }
-    if (got == 0) break;
+  const int copy = copy_to_unlinked_file(input.fd);
+  if (copy < 0) {
+    input.error = errno;
+    return false;
   }
   close(input.fd);
   input.fd = copy;
-  if (lseek(copy, 0, SEEK_SET) == 0) return true;
-  input.error = errno;
-  return false;
+  return true;
 }
 
 bool open_input(Input& input, bool rereadable) {
@@ -118,10 +107,23 @@ int run(int argc, char** argv) {
   if (options.help) return print(kUsage) ? kExitSame : write_failed();
 
   const bool with_stdout = !options.their_stdout.empty();
+  const bool with_page = !options.html.empty();
   Input trace{options.trace}, log{options.their_log}, out{options.their_stdout};
-  if (!open_input(trace, options.all)) return cannot_read(trace.path, trace.error);
-  if (!open_input(log, options.all)) return cannot_read(log.path, log.error);
+  // The page reads the trace and the log again: a pipe is copied first.
+  if (!open_input(trace, options.all || with_page)) return cannot_read(trace.path, trace.error);
+  if (!open_input(log, options.all || with_page)) return cannot_read(log.path, log.error);
   if (with_stdout && !open_input(out, options.all)) return cannot_read(out.path, out.error);
+  PageFile page_file;
+  if (with_page && !page_file.prepare(options.html, {trace.fd, log.fd, out.fd}, error))
+    return cannot_run(error);
+  // Writes the page once the report is out; a page that cannot be made
+  // turns the run into a failure, the report on stdout already complete.
+  auto with_page_written = [&](const PageviewRequest& request, int report_status) {
+    std::string page_error;
+    if (!write_pageview(request, page_error)) return cannot_run(page_error);
+    page_file.keep();
+    return report_status;
+  };
 
   variants::Variant base;
   base.mode = options.mode;
@@ -161,16 +163,25 @@ int run(int argc, char** argv) {
   std::vector<std::string> found;
   int status = kExitSame;
   PassResult pass;
-  bool have_pass = false;  // a pass already run for `base`
+  PageviewRequest first_page;  // --all --html: the page of the first difference
+  bool have_pass = false;      // a pass already run for `base`
   for (int round = 0; round < kMostDifferences; ++round) {
     if (!have_pass && !run_round(base, pass)) return unreadable_status;
     have_pass = false;
     if (!pass.log_differs && !pass.stdout_differs) {
-      if (round == 0) return print(match_report(options, pass)) ? kExitSame : write_failed();
-      break;
+      if (round > 0) break;
+      const std::string report = match_report(options, pass);
+      if (!print(report)) return write_failed();
+      if (!with_page) return kExitSame;
+      return with_page_written(match_page(options, report, trace.fd, log.fd), kExitSame);
     }
     status = kExitDifferent;
-    if (!options.all) return print(difference_report(options, pass)) ? status : write_failed();
+    if (!options.all) {
+      const std::string report = difference_report(options, pass);
+      if (!print(report)) return write_failed();
+      if (!with_page) return status;
+      return with_page_written(difference_page(options, pass, report, trace.fd, log.fd), status);
+    }
     const std::vector<const Candidate*> named = causes(pass);
     const Candidate* joint = nullptr;
     Candidate tried;
@@ -189,8 +200,10 @@ int run(int argc, char** argv) {
         const bool next_named = (next.log_differs || next.stdout_differs) && !causes(next).empty();
         if (next_named && (!next.log_differs || next.log.theirs.number > tried.log_lines)) {
           joint = &tried;
-          if (!print((round > 0 ? "\n" : "") + difference_block(options, pass, joint)))
-            return write_failed();
+          const std::string block = difference_block(options, pass, joint);
+          if (round == 0 && with_page)
+            first_page = difference_page(options, pass, block, trace.fd, log.fd);
+          if (!print((round > 0 ? "\n" : "") + block)) return write_failed();
           found.push_back(tried.id);
           base = tried.variant;
           pass = std::move(next);
@@ -199,7 +212,10 @@ int run(int argc, char** argv) {
         }
       }
     }
-    if (!print((round > 0 ? "\n" : "") + difference_block(options, pass))) return write_failed();
+    const std::string block = difference_block(options, pass);
+    if (round == 0 && with_page)
+      first_page = difference_page(options, pass, block, trace.fd, log.fd);
+    if (!print((round > 0 ? "\n" : "") + block)) return write_failed();
     if (named.empty()) {
       found.push_back((found.empty() ? "none, then " : "then ") + std::string("unknown"));
       break;
@@ -209,7 +225,8 @@ int run(int argc, char** argv) {
   }
   std::string last = "\nmistakes found: ";
   for (size_t i = 0; i < found.size(); ++i) last += (i > 0 ? ", " : "") + found[i];
-  return print(last + "\n") ? status : write_failed();
+  if (!print(last + "\n")) return write_failed();
+  return with_page ? with_page_written(first_page, status) : status;
 }
 
 }  // namespace

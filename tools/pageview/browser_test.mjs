@@ -1,7 +1,7 @@
 // Opens pages that pageview made in a real headless Chromium, through its
 // DevTools protocol, and checks what they show against pagesim itself.
 //   node --experimental-websocket browser_test.mjs CASE BUILD_DIR
-// CASE: tables, keys, theirs, screenshot; "measure TRACE" prints the size and
+// CASE: tables, keys, theirs, pagediff, screenshot; "measure TRACE" prints the size and
 // load time of a page of 5,000 records. Exit 0 passed, 1 failed, 77 skipped
 // (no Chromium, outside CI).
 import { spawn, execFileSync } from "node:child_process";
@@ -229,19 +229,27 @@ async function checkKeys(browser) {
   console.log("keys, slider, jump and reload checked");
 }
 
-async function checkTheirs(browser) {
+// A log with one TLB line of record 222 changed (another entry), beside the
+// trace it was made from.
+function plantedLog() {
   const trace = path.join(work, "uniform.txt");
   fs.writeFileSync(trace, run(bin("tracegen"), ["uniform", "400", "9"]));
   const dir = fs.mkdtempSync(path.join(work, "theirs-"));
   fs.copyFileSync(trace, path.join(dir, "data.txt"));
   execFileSync(bin("pagesim"), ["0"], { cwd: dir, stdio: "ignore" });
-  // One TLB line of record 222 with another entry.
   const lines = fs.readFileSync(path.join(dir, "out.txt"), "utf8").split("\n");
   const planted = lines.findIndex((l) => l.startsWith("TLB: line 222 "));
-  if (planted < 0) { fail("record 222 logged no TLB line"); return; }
+  if (planted < 0) { fail("record 222 logged no TLB line"); return null; }
   lines[planted] = lines[planted].replace(/Entry (\d)/, (m, e) => "Entry " + ((Number(e) + 1) % 8));
   const theirs = path.join(dir, "theirs.txt");
   fs.writeFileSync(theirs, lines.join("\n"));
+  return { trace, theirs, line: lines[planted] };
+}
+
+async function checkTheirs(browser) {
+  const planted = plantedLog();
+  if (!planted) return;
+  const { trace, theirs } = planted;
   const url = makePage("theirs.html", ["-t", trace, "--from", "150", "--count", "200", "--theirs", theirs]);
   await browser.open(url);
   const [record, marked, state, diffs] = await browser.evaluate(`[document.body.dataset.record,
@@ -249,7 +257,7 @@ async function checkTheirs(browser) {
     document.getElementById("diff-state").textContent,
     Object.keys(JSON.parse(document.getElementById("pageview-data").textContent).differ)]`);
   if (record !== "222") fail(`the page opens at ${record}, not at the difference, 222`);
-  if (marked.length !== 1 || !marked[0].includes(lines[planted])) fail(`marked lines: ${JSON.stringify(marked)}`);
+  if (marked.length !== 1 || !marked[0].includes(planted.line)) fail(`marked lines: ${JSON.stringify(marked)}`);
   if (!state.includes("differ")) fail(`the record says their lines are "${state}"`);
   if (diffs.length !== 1 || diffs[0] !== String(222 - 150)) fail(`records marked different: ${diffs}`);
   await browser.evaluate(`location.hash = "#r=221"`);
@@ -261,6 +269,30 @@ async function checkTheirs(browser) {
   const after = await browser.evaluate(`document.body.dataset.record`);
   if (after !== "222") fail(`next difference from 221 goes to ${after}`);
   console.log("the planted difference is marked at record 222");
+}
+
+// pagediff --html: the page opens at the difference it reports, under its
+// location and cause lines.
+async function checkPagediff(browser) {
+  const planted = plantedLog();
+  if (!planted) return;
+  const file = path.join(work, "pagediff.html");
+  let report = "";
+  try {
+    run(bin("pagediff"), ["-t", planted.trace, "--html", file, planted.theirs]);
+  } catch (error) {
+    report = error.stdout;  // exit 1: a difference
+  }
+  await browser.open("file://" + file);
+  const [record, heading, hidden, first] = await browser.evaluate(`[document.body.dataset.record,
+    document.getElementById("heading").textContent, document.getElementById("heading").hidden,
+    document.getElementById("slider").min]`);
+  const top = report.split("\n").slice(0, 2).join("\n");
+  if (!/: record 222: /.test(top)) fail(`pagediff reports ${JSON.stringify(top)}`);
+  if (record !== "222") fail(`the page opens at ${record}, not at the difference, 222`);
+  if (hidden || heading !== top) fail(`the page is headed ${JSON.stringify(heading)}, not ${JSON.stringify(top)}`);
+  if (first !== "172") fail(`the window starts at ${first}, not 50 records before 222`);
+  console.log("pagediff's page opens at record 222 under its finding");
 }
 
 async function checkScreenshot(browser) {
@@ -315,7 +347,8 @@ async function measure(browser) {
   }
 }
 
-const cases = { tables: checkTables, keys: checkKeys, theirs: checkTheirs, screenshot: checkScreenshot, measure };
+const cases = { tables: checkTables, keys: checkKeys, theirs: checkTheirs, pagediff: checkPagediff,
+  screenshot: checkScreenshot, measure };
 chromium = findChromium();
 if (!chromium) {
   if (process.env.CI) { console.error("FAILED: no Chromium found (install the chromium package)"); process.exit(1); }

@@ -3,8 +3,10 @@
 //   pageview [-m MODE] [-t TRACE] [--from R] [--count N] [--theirs LOG] [-o FILE]
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "io/output_buffer.hpp"
@@ -21,10 +23,7 @@ int cannot_run(const std::string& message) {
   return kExitCannotRun;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  signal(SIGPIPE, SIG_IGN);
+int run(int argc, char** argv) {
   PageviewRequest request;
   bool help = false;
   std::string error;
@@ -32,12 +31,31 @@ int main(int argc, char** argv) {
   if (help) {
     const char* usage = pageview_usage();
     if (!write_fully(STDOUT_FILENO, usage, std::strlen(usage)))
-      return cannot_run("could not write standard output");
+      return cannot_run(std::string("cannot write standard output: ") + std::strerror(errno));
     return kExitSuccess;
   }
   PageviewResult result;
-  if (!write_pageview(request, result, error)) return cannot_run(error);
+  if (!write_pageview(request, result, error)) {
+    if (!result.reader_left) return cannot_run(error);
+    // Its reader has left: end quietly, as a filter in a pipeline does.
+    signal(SIGPIPE, SIG_DFL);
+    raise(SIGPIPE);
+    return kExitCannotRun;
+  }
   // Where pagesim stops reading early, in the form the other tools use.
   if (!result.stop_note.empty()) write_to_stderr(result.stop_note + "\n");
   return kExitSuccess;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);
+  // A file-size limit is a write error to report, not a reason to die.
+  signal(SIGXFSZ, SIG_IGN);
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return cannot_run("not enough memory to make the page");
+  }
 }

@@ -12,16 +12,52 @@
 #include "memory/engine.hpp"
 #include "tools/line_locator.hpp"
 #include "tools/trace_findings.hpp"
+#include "tools/unlinked_copy.hpp"
 
 namespace {
 
-// The trace, read once by the scanner and once, forward, for line numbers.
+// The trace, read by the scanner and, forward, for line numbers: two
+// descriptors of one regular file, each with its own offset. A pipe or a
+// FIFO is copied to an unlinked file first, so that both read all of it.
 struct TraceFiles {
   int scan_fd = -1;
   int locate_fd = -1;
   ~TraceFiles() {
     if (scan_fd >= 0) close(scan_fd);
     if (locate_fd >= 0) close(locate_fd);
+  }
+  bool open_trace(const std::string& path, int given_fd) {
+    scan_fd = open((given_fd >= 0 ? reopen_path(given_fd) : path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (scan_fd < 0) return false;
+    struct stat status {};
+    if (fstat(scan_fd, &status) != 0) return false;
+    if (S_ISDIR(status.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+      const int copy = copy_to_unlinked_file(scan_fd);
+      if (copy < 0) return false;
+      close(scan_fd);
+      scan_fd = copy;
+    }
+    locate_fd = open(reopen_path(scan_fd).c_str(), O_RDONLY | O_CLOEXEC);
+    return locate_fd >= 0;
+  }
+};
+
+// The scanner's reads, keeping the reason of a failed one.
+struct TraceReader {
+  int fd = -1;
+  int failure = 0;  ///< errno of a failed read
+  static ssize_t read_block(void* context, char* dest, size_t capacity) {
+    auto& self = *static_cast<TraceReader*>(context);
+    ssize_t got;
+    do {
+      got = read(self.fd, dest, capacity);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) self.failure = errno;
+    return got;
   }
 };
 
@@ -120,20 +156,17 @@ TableView view_tables() {
 }
 
 bool collect_page_data(const std::string& trace_path, int32_t mode, int64_t first, int64_t count,
-                       PageData& data, std::string& error) {
+                       PageData& data, std::string& error, int trace_fd) {
   TraceFiles files;
-  files.scan_fd = open(trace_path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (files.scan_fd >= 0) files.locate_fd = open(trace_path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (files.scan_fd < 0 || files.locate_fd < 0) {
+  if (!files.open_trace(trace_path, trace_fd)) {
     error = "cannot read " + trace_path + ": " + std::strerror(errno);
     return false;
   }
-  struct stat status {};
-  const bool regular = fstat(files.locate_fd, &status) == 0 && S_ISREG(status.st_mode);
   // Both hold a block of the file: kept out of the stack.
   auto scanner = std::make_unique<TraceScanner>();
   auto locator = std::make_unique<LineLocator>(files.locate_fd);
-  scanner->attach(files.scan_fd);
+  TraceReader reader{files.scan_fd};
+  scanner->attach(&TraceReader::read_block, &reader, kTraceBlockSize);
   start_engine(mode);
   data = PageData{};
   data.mode = mode;
@@ -155,11 +188,9 @@ bool collect_page_data(const std::string& trace_path, int32_t mode, int64_t firs
     if (record == first) data.before = view_tables();
     RecordStep step;
     step.record = record;
-    if (regular) {
-      const TextPosition position = locator->locate(scanner->record_offset());
-      step.line = position.line;
-      step.column = position.column;
-    }
+    const TextPosition position = locator->locate(scanner->record_offset());
+    step.line = position.line;
+    step.column = position.column;
     std::copy(fields, fields + kRecordFields, step.fields);
     step.converted = converted;
     step.termination = is_termination(fields);
@@ -175,18 +206,14 @@ bool collect_page_data(const std::string& trace_path, int32_t mode, int64_t firs
     data.steps.push_back(std::move(step));
   }
   if (scanner->stop_reason() == ScanStop::kReadError) {
-    error = "cannot read " + trace_path + ": " + std::strerror(EIO);
+    error = "cannot read " + trace_path + ": " + std::strerror(reader.failure);
     return false;
   }
   data.trace_records = sim.record_number;
   const ScanStop stop = scanner->stop_reason();
   if (stop == ScanStop::kNotANumber || stop == ScanStop::kOutOfRange) {
-    std::string where = trace_path + ": byte " + std::to_string(scanner->stop_offset());
-    std::string word;
-    if (regular) {
-      where = position_text(trace_path, locator->locate(scanner->stop_offset()));
-      word = locator->word_at_last_offset();
-    }
+    const std::string where = position_text(trace_path, locator->locate(scanner->stop_offset()));
+    const std::string word = locator->word_at_last_offset();
     data.stop_note = where + ": after record " + std::to_string(data.trace_records) + ": " +
                      stop_text(stop, word);
   }

@@ -74,7 +74,9 @@ struct PageData {
 TableView view_tables();
 
 /// Runs the model over `trace_path` in `mode` and keeps records `first` to
-/// first + count - 1 (fewer where the trace ends). Returns false with
-/// `error` set when the trace cannot be read. REQUIRES: first >= 1, count >= 1.
+/// first + count - 1 (fewer where the trace ends). With `trace_fd` >= 0 the
+/// trace is that descriptor's file, read from its start, and `trace_path`
+/// only names it. Returns false with `error` set when the trace cannot be
+/// read. REQUIRES: first >= 1, count >= 1.
 bool collect_page_data(const std::string& trace_path, int32_t mode, int64_t first, int64_t count,
-                       PageData& data, std::string& error);
+                       PageData& data, std::string& error, int trace_fd = -1);

@@ -1,12 +1,14 @@
 #include "tools/pageview/pageview.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "io/output_buffer.hpp"
 #include "tools/pageview/page_data.hpp"
@@ -34,7 +36,8 @@ bool check_request(const PageviewRequest& request, std::string& error) {
 
 // Writes the whole text, to a file made for it or to standard output; a file
 // left half written is removed.
-bool write_output(const std::string& path, const std::string& text, std::string& error) {
+bool write_output(const std::string& path, const std::string& text, std::string& error,
+                  bool& reader_left) {
   const bool to_stdout = path == "-";
   const int fd = to_stdout ? STDOUT_FILENO
                            : open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -42,6 +45,10 @@ bool write_output(const std::string& path, const std::string& text, std::string&
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
+  // Only a regular file is removed when half written: a device or a FIFO
+  // named as the output is not the page's to delete.
+  struct stat status {};
+  const bool regular = !to_stdout && fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   bool written = write_fully(fd, text.data(), text.size());
   int saved_errno = errno;
   if (!to_stdout && close(fd) != 0 && written) {
@@ -49,16 +56,17 @@ bool write_output(const std::string& path, const std::string& text, std::string&
     saved_errno = errno;
   }
   if (written) return true;
+  reader_left = to_stdout && saved_errno == EPIPE;
   error = "cannot write " + (to_stdout ? std::string("standard output") : path) + ": " +
           std::strerror(saved_errno);
-  if (!to_stdout) unlink(path.c_str());
+  if (regular) unlink(path.c_str());
   return false;
 }
 
 bool build_and_write(const PageviewRequest& request, PageviewResult& result, std::string& error) {
   auto data = std::make_unique<PageData>();
   if (!collect_page_data(request.trace_path, request.mode, request.first_record, request.count,
-                         *data, error))
+                         *data, error, request.trace_fd))
     return false;
   result.trace_records = data->trace_records;
   result.stop_note = data->stop_note;
@@ -70,11 +78,12 @@ bool build_and_write(const PageviewRequest& request, PageviewResult& result, std
   }
   TheirLines theirs;
   if (!request.their_log.empty() &&
-      !read_their_lines(request.their_log, request.first_record, request.count, theirs, error))
+      !read_their_lines(request.their_log, request.first_record, request.count, theirs, error,
+                        request.their_log_fd))
     return false;
   PageText text{request.trace_path, request.heading, request.open_record};
   const std::string json = page_json(*data, request.their_log.empty() ? nullptr : &theirs, text);
-  return write_output(request.output_path, page_html(json), error);
+  return write_output(request.output_path, page_html(json), error, result.reader_left);
 }
 
 // Everything a descriptor holds, up to `limit` bytes.
@@ -88,10 +97,13 @@ std::string read_all(int fd, size_t limit) {
   return text;
 }
 
-// The result as the child sends it: "1\n" or "0\n", records, note, error.
+// The result as the child sends it: "1\n", "0\n" or, when the reader of
+// standard output left, "2\n"; then records, note, error.
 std::string encode_result(bool ok, const PageviewResult& result, const std::string& error) {
-  return std::string(ok ? "1" : "0") + "\n" + std::to_string(result.trace_records) + "\n" +
-         result.stop_note + "\n" + error;
+  return std::string(ok                   ? "1"
+                     : result.reader_left ? "2"
+                                          : "0") +
+         "\n" + std::to_string(result.trace_records) + "\n" + result.stop_note + "\n" + error;
 }
 
 bool decode_result(const std::string& text, PageviewResult& result, std::string& error) {
@@ -100,6 +112,7 @@ bool decode_result(const std::string& text, PageviewResult& result, std::string&
   result.trace_records = std::stoll(text.substr(2, records_end - 2));
   result.stop_note = text.substr(records_end + 1, note_end - records_end - 1);
   error = text.substr(note_end + 1);
+  result.reader_left = text[0] == '2';
   return text[0] == '1';
 }
 
@@ -125,7 +138,12 @@ bool write_pageview(const PageviewRequest& request, PageviewResult& result, std:
   if (child == 0) {
     dup2(stderr_pipe[1], STDERR_FILENO);
     std::string child_error;
-    const bool ok = build_and_write(request, result, child_error);
+    bool ok = false;
+    try {
+      ok = build_and_write(request, result, child_error);
+    } catch (const std::bad_alloc&) {
+      child_error = "not enough memory for a page of " + std::to_string(request.count) + " records";
+    }
     const std::string message = encode_result(ok, result, child_error);
     const bool sent = write_fully(result_pipe[1], message.data(), message.size());
     _exit(sent ? 0 : 1);

@@ -18,6 +18,11 @@ struct PageviewRequest {
   int64_t open_record =
       0;  ///< the record the page opens at; 0: the first difference, else the first
   std::string output_path = "pageview.html";  ///< "-": standard output
+  /// When >= 0, a descriptor of a regular file holding the trace (or the
+  /// log), read from its start instead of opening the path, which then only
+  /// names it: for a caller that has already read a pipe into a copy.
+  int trace_fd = -1;
+  int their_log_fd = -1;
 };
 
 /// Records a page around a difference shows before it and after it.
@@ -37,6 +42,7 @@ inline void center_on_record(PageviewRequest& request, int64_t record) {
 struct PageviewResult {
   int64_t trace_records = 0;  ///< records pagesim reads in the trace
   std::string stop_note;      ///< "FILE:L:C: after record N: pagesim stops reading here: ..."
+  bool reader_left = false;   ///< standard output was a pipe its reader closed
 };
 
 /// Runs pagesim's model over the request's trace and writes the page.

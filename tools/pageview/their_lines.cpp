@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "tools/unlinked_copy.hpp"
+
 namespace {
 
 // The record number after "line " in an event line; -1 when there is none.
@@ -25,8 +27,9 @@ struct FileCloser {
 }  // namespace
 
 bool read_their_lines(const std::string& path, int64_t first, int64_t count, TheirLines& lines,
-                      std::string& error) {
-  const std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+                      std::string& error, int fd) {
+  const std::unique_ptr<FILE, FileCloser> file(
+      std::fopen((fd >= 0 ? reopen_path(fd) : path).c_str(), "rb"));
   if (!file) {
     error = "cannot read " + path + ": " + std::strerror(errno);
     return false;

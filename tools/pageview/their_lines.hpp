@@ -20,7 +20,8 @@ inline constexpr size_t kTheirLinesPerRecord = 40;
 /// Reads `path` and keeps the lines of the window. A line belongs to the
 /// record its "line N" names; a line that names none goes with the line
 /// before it. A CR before the line's end is dropped. A record keeps its
-/// first kTheirLinesPerRecord lines and then "(N more lines)". Returns false with
-/// `error` set when the file cannot be read.
+/// first kTheirLinesPerRecord lines and then "(N more lines)". With `fd` >= 0
+/// the log is that descriptor's file, read from its start, and `path` only
+/// names it. Returns false with `error` set when the file cannot be read.
 bool read_their_lines(const std::string& path, int64_t first, int64_t count, TheirLines& lines,
-                      std::string& error);
+                      std::string& error, int fd = -1);
