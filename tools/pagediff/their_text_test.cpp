@@ -1,6 +1,7 @@
 #include "tools/pagediff/their_text.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -8,9 +9,14 @@
 
 namespace {
 
+// A file of this process's own: runs of other builds share the folder.
+std::string temp_path(const char* name) {
+  return testing::TempDir() + std::to_string(getpid()) + "_" + name;
+}
+
 // Reads `text` from a file, line by line, as the comparison does.
 std::vector<std::string> lines_of(const std::string& text, bool* saw_carriage_return = nullptr) {
-  const std::string path = testing::TempDir() + "their_text_test.txt";
+  const std::string path = temp_path("their_text_test.txt");
   std::ofstream(path, std::ios::binary) << text;
   auto reader = std::make_unique<TheirText>();
   EXPECT_TRUE(reader->open(path));
@@ -45,7 +51,7 @@ TEST(TheirText, CrLfSplitAcrossReadsIsStillOneLineEnd) {
 }
 
 TEST(TheirText, SkipsMatchingTextAndCountsItsLines) {
-  const std::string path = testing::TempDir() + "their_text_skip.txt";
+  const std::string path = temp_path("their_text_skip.txt");
   std::ofstream(path, std::ios::binary) << "one\r\ntwo\r\nthree\n";
   auto reader = std::make_unique<TheirText>();
   ASSERT_TRUE(reader->open(path));
