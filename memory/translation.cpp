@@ -222,7 +222,7 @@ void translate_after_missed_read(int32_t proc, int32_t page, int32_t write_addre
   // The write, with its miss path here too.
   ++sim.reference_clock;
   const int32_t write_page = page_of(write_address);
-  if (hit_indexed_page<1>(proc, process_slots, write_page)) return;
+  if (hit_indexed_page<1>(process_slots, write_page)) return;
   if (page_in_range(write_page) &&
       sim.tlb_entry_of[process_slots | static_cast<uint32_t>(write_page)] == 0) {
     miss_indexed_page_inline<1>(proc, write_page);
