@@ -46,6 +46,12 @@ class TraceScanner {
   /// below 3 every later call returns 0.
   int read_record(int32_t fields[kRecordFields]);
 
+  /// Reads up to `capacity` whole records, each of a layout read before
+  /// (the common case, with no per-record call), into `records`; returns how
+  /// many, 0 at the first record of another layout or near the end of the
+  /// block. read_record() goes on where it stopped, as after that many calls.
+  int read_learned_records(int32_t records[][kRecordFields], int capacity);
+
   ScanStop stop_reason() const { return stop_reason_; }
   /// Byte offset in the input of the item where reading stopped (for the end
   /// of input: its length).
@@ -69,12 +75,18 @@ class TraceScanner {
     uint8_t shift[kRecordFields];  ///< 64 - 8 * digits of each number
   };
   static RecordShape shape_of(uint32_t digit_mask);
+  static void convert_window_numbers(const RecordShape& shape, const char* window,
+                                     int32_t values[]);
+  static void gather_window_numbers(const RecordShape& shape, const char* window,
+                                    int32_t values[4]);
   bool learn_window_record(int32_t fields[kRecordFields]);
   const RecordShape* matching_shape(const char* window) const;
   void finish_window_record(const RecordShape& shape, const char* window, const int32_t values[],
                             int32_t fields[kRecordFields]);
   bool read_window_record(int32_t fields[kRecordFields]);
   bool read_gathered_record(int32_t fields[kRecordFields]);
+  int read_learned_window_records(int32_t records[][kRecordFields], int capacity);
+  int read_learned_gathered_records(int32_t records[][kRecordFields], int capacity);
   bool read_plain_record(int32_t fields[kRecordFields]);
   bool scan_number(int32_t* value);
   bool skip_space();
