@@ -19,7 +19,8 @@ class TextSink final : public EventSink {
   std::string errors;     ///< the two inconsistency lines (standard error)
 };
 
-/// The four totals pagesim prints at the end of a run that was not stopped.
+/// The four totals pagesim prints at the end of a run that was not stopped;
+/// the first is state.steps.
 std::string totals_text(const MachineState& state);
 
 }  // namespace variants
