@@ -88,10 +88,8 @@ bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
     const Frame& frame = sim.frames[entry.physical_page];
     if (frame.free || frame.proc != entry.proc || frame.logical_page != entry.logical_page) {
       snprintf(text, text_size,
-               "indexed TLB entry %d maps process %d page %d to frame %d, which holds process %d "
-               "page %d",
-               i, entry.proc, entry.logical_page, entry.physical_page, frame.proc,
-               frame.logical_page);
+               "TLB entry %d maps process %d page %d to frame %d, which does not hold it", i,
+               entry.proc, entry.logical_page, entry.physical_page);
       return false;
     }
   }
