@@ -67,7 +67,8 @@ void TraceScanner::attach(int fd, size_t block_size) {
 void TraceScanner::attach(ReadBlockFunction read_block, void* context, size_t block_size) {
 #if PAGESIM_WINDOW_SCAN
   __builtin_cpu_init();
-  gather_ = !portable_only_ && __builtin_cpu_supports("ssse3");
+  gather_ = limit_ != ScanInstructions::kPortable && __builtin_cpu_supports("ssse3");
+  vex_ = gather_ && limit_ == ScanInstructions::kWidest && __builtin_cpu_supports("avx2");
 #endif
   read_block_ = read_block;
   context_ = context;
@@ -387,7 +388,8 @@ __attribute__((target("ssse3"))) bool TraceScanner::read_gathered_record(
 // limits stay in registers from record to record, and the record's offset
 // is worked out for the last one only. Nothing is learned here; the first
 // record of a layout not met before ends the batch.
-int TraceScanner::read_learned_window_records(int32_t records[][kRecordFields], int capacity) {
+int TraceScanner::read_learned_window_records(int32_t records[][kBatchedRecordSlots],
+                                              int capacity) {
   const char* window = position_;
   const char* const window_end = window_end_;
   const char* last_item = nullptr;
@@ -405,8 +407,9 @@ int TraceScanner::read_learned_window_records(int32_t records[][kRecordFields], 
   return count;
 }
 
-__attribute__((target("ssse3"))) int TraceScanner::read_learned_gathered_records(
-    int32_t records[][kRecordFields], int capacity) {
+// The gathering batch loop, compiled once for SSSE3 and once for AVX2.
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
+TraceScanner::gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
   const char* window = position_;
   const char* const window_end = window_end_;
   const char* last_item = nullptr;
@@ -414,9 +417,7 @@ __attribute__((target("ssse3"))) int TraceScanner::read_learned_gathered_records
   for (; count < capacity && window < window_end; ++count) {
     const RecordShape* shape = matching_shape(window);
     if (shape == nullptr) break;
-    alignas(16) int32_t values[4];
-    gather_window_numbers(*shape, window, values);
-    std::memcpy(records[count], values, sizeof records[count]);
+    gather_window_numbers(*shape, window, records[count]);
     last_item = window + shape->first_item;
     window += shape->end;
   }
@@ -426,10 +427,23 @@ __attribute__((target("ssse3"))) int TraceScanner::read_learned_gathered_records
   return count;
 }
 
+__attribute__((target("ssse3"))) int TraceScanner::read_learned_gathered_records(
+    int32_t records[][kBatchedRecordSlots], int capacity) {
+  return gather_learned_records(records, capacity);
+}
+
+// The same instructions in their VEX form, which names its destination: no
+// register copies around the shuffles and compares.
+__attribute__((target("avx2"))) int TraceScanner::read_learned_gathered_records_vex(
+    int32_t records[][kBatchedRecordSlots], int capacity) {
+  return gather_learned_records(records, capacity);
+}
+
 #endif  // PAGESIM_WINDOW_SCAN
 
-int TraceScanner::read_learned_records(int32_t records[][kRecordFields], int capacity) {
+int TraceScanner::read_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
 #if PAGESIM_WINDOW_SCAN
+  if (vex_) return read_learned_gathered_records_vex(records, capacity);
   return gather_ ? read_learned_gathered_records(records, capacity)
                  : read_learned_window_records(records, capacity);
 #else

@@ -63,16 +63,19 @@ std::vector<ScannedRecord> records_of(const std::string& text) {
   return scan(text, 1 << 20).records;
 }
 
-// Runs `check` once with the widest instructions the processor has and once
-// with those every x86-64 has.
+// Runs `check` once with the widest instructions the processor has, once
+// with SSSE3 at most and once with those every x86-64 has.
 template <typename Check>
 void on_both_instruction_sets(Check check) {
-  for (bool portable : {false, true}) {
-    SCOPED_TRACE(portable ? "portable instructions" : "widest instructions");
-    scanner().limit_to_portable_instructions(portable);
+  for (const ScanInstructions limit :
+       {ScanInstructions::kWidest, ScanInstructions::kSsse3, ScanInstructions::kPortable}) {
+    SCOPED_TRACE(limit == ScanInstructions::kWidest  ? "widest instructions"
+                 : limit == ScanInstructions::kSsse3 ? "SSSE3 instructions"
+                                                     : "portable instructions");
+    scanner().limit_instructions(limit);
     check();
   }
-  scanner().limit_to_portable_instructions(false);
+  scanner().limit_instructions(ScanInstructions::kWidest);
 }
 
 TEST(TraceScanner, EveryKindOfWhiteSpaceSeparatesNumbers) {
@@ -303,7 +306,7 @@ Scanned scan_in_batches(const std::string& text, int capacity, size_t block_size
   PiecewiseSource source{text, 0, 1 << 20};
   scanner().attach(PiecewiseSource::read, &source, block_size);
   Scanned result{{}, ScanStop::kNotStopped, 0, {}};
-  int32_t batch[64][kRecordFields];
+  int32_t batch[64][kBatchedRecordSlots];
   int32_t fields[kRecordFields] = {0, 0, 0};
   for (;;) {
     const int count = scanner().read_learned_records(batch, capacity);

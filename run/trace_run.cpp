@@ -36,7 +36,7 @@ void run_trace() {
   // before the first record they are 0.
   int32_t record[kRecordFields] = {0, 0, 0};
   bool markers_apart = true;  // only looked at by the debug build's checks
-  int32_t batch[kRecordBatch][kRecordFields];
+  int32_t batch[kRecordBatch][kBatchedRecordSlots];
   for (;;) {
     const int count = sim.trace_file.read_learned_records(batch, kRecordBatch);
     if (count > 0) [[likely]] {
