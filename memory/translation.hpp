@@ -54,7 +54,8 @@ template <int32_t kIsWrite>
 inline bool hit_indexed_page(uint32_t process_slots, int32_t page) {
   if (static_cast<uint32_t>(page) >= static_cast<uint32_t>(kPagesPerProcess)) return false;
   // The index names the one entry that has this page, if any: the first
-  // match of the search. An indexed entry's frame always holds its page (an
+  // match of the search (the rule, entry by entry: Machine::usable_tlb_entry
+  // in variants/machine.cpp). An indexed entry's frame always holds its page (an
   // eviction or a release takes the entry out of the index first; the debug
   // build checks it after every record), so the one load answers hit or
   // miss: the entry is usable as the search's frame check would find it.
