@@ -2,9 +2,7 @@
 // TLB, the frame table and the page-fault service.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "memory/tables.hpp"
 
@@ -35,17 +33,6 @@ void translate_by_search(int32_t proc, int32_t page, int32_t is_write);
 /// process is indexed (0..7); the reference clock counts the read.
 void translate_after_missed_read(int32_t proc, int32_t page, int32_t write_address);
 
-/// Sets frame f's bit in both ref_mask and dirty_mask with one 64-bit OR:
-/// the masks are adjacent, and two 32-bit ORs compile to a shuffle of both
-/// through a vector register.
-inline void set_ref_and_dirty_bits(uint32_t f) {
-  static_assert(offsetof(SimState, dirty_mask) == offsetof(SimState, ref_mask) + sizeof(uint32_t));
-  uint64_t masks;
-  std::memcpy(&masks, &sim.ref_mask, sizeof masks);
-  masks |= (uint64_t{1} << 32 | 1) << f;
-  std::memcpy(&sim.ref_mask, &masks, sizeof masks);
-}
-
 /// The TLB hit of a reference of an indexed process (0..7, its slots in the
 /// index from `process_slots` = proc << 6) to `page`, when it is one: false
 /// when the reference needs the miss path (or the search, for a page out of
@@ -66,11 +53,11 @@ inline bool hit_indexed_page(uint32_t process_slots, int32_t page) {
   Frame& frame = sim.frames[f];
   entry.last_use = sim.reference_clock;
   frame.ref = 1;
+  const uint32_t bit = uint32_t{1} << f;
+  sim.ref_mask |= bit;
   if constexpr (kIsWrite != 0) {
     frame.dirty = 1;
-    set_ref_and_dirty_bits(f);
-  } else {
-    sim.ref_mask |= uint32_t{1} << f;
+    sim.dirty_mask |= bit;
   }
   return true;
 }
