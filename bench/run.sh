@@ -8,11 +8,14 @@
 # traces of each workload once (cached), and runs in a tmpfs folder when
 # /dev/shm has room. For each trace it first checks that both programs print
 # the same standard output and out.txt, then, after one warm-up run of each,
-# runs pagesim, the plain program and the floor (`cat data.txt > /dev/null`)
-# RUNS times each, in turns. It prints pagesim's median wall, user and system
-# seconds, records per second, MB/s of data.txt and out.txt and peak RSS, the
-# floor's wall seconds, the plain program's wall seconds, and the ratios of
-# the plain program's median wall and user seconds to pagesim's.
+# runs pagesim, the plain program and the two halves of the floor, the least
+# any program can take (`cat data.txt > /dev/null`, and `cat` of pagesim's
+# out.txt bytes into a new file in the same folder), RUNS times each, in
+# turns. It prints pagesim's median wall, user and system seconds, records per
+# second, MB/s of data.txt and out.txt and peak RSS, the medians of the
+# floor's reading and writing, the plain program's wall seconds, the ratios
+# of the plain program's median wall and user seconds to pagesim's, and
+# pagesim's median wall seconds over the floor's (reading plus writing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=bench/common.sh
@@ -36,16 +39,18 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPAGESIM_TESTS=OFF >/de
 cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 pagesim=${pagesim:-$build/pagesim}
 
-# About 7 GB: six traces, and two copies of out.txt of uniform at 10M
-# records (1.7 GB each) for the comparison.
-work=$(bench_work_dir 7000000 "$build")
+# About 9 GB: six traces, and three copies of out.txt of uniform at 10M
+# records (1.7 GB each): the comparison's two, then the floor's source and
+# its copy beside pagesim's own.
+work=$(bench_work_dir 9000000 "$build")
 run="$work/run"
 mkdir -p "$run"
 trap 'rm -rf "$run"' EXIT
 echo "pagesim benchmark: $pagesim, $runs runs each, in $work ($(nproc) cores)"
 
-printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s %7s %7s %7s\n' workload records wall_s \
-  user_s sys_s Mrec/s data_MB/s out_MB/s rss_MiB cat_s plain_s x_wall x_user
+printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s %7s %7s %7s %7s %7s\n' workload records \
+  wall_s user_s sys_s Mrec/s data_MB/s out_MB/s rss_MiB cat_s write_s plain_s x_wall x_user \
+  x_floor
 declare -A pagesim_wall
 for records in 1000000 10000000; do
   for workload in local uniform mixed; do
@@ -60,21 +65,27 @@ for records in 1000000 10000000; do
       exit 1
     fi
     out_bytes=$(stat -c %s out.txt)
-    rm -f out.txt pagesim.out.txt
+    rm -f out.txt
+    # The floor's writing: out.txt's bytes into a new file, as pagesim makes
+    # its own (truncated, then filled), from a source the page cache holds.
     {
       read -r wall user sys rss
       read -r plain_wall plain_user _ _
       read -r cat_wall _ _ _
+      read -r write_wall _ _ _
     } < <("$build/bench_measure" "$runs" "$pagesim" -- "$build/bench_plain_stdio" \
-      -- cat data.txt)
+      -- cat data.txt -- sh -c 'cat pagesim.out.txt > copy.txt')
+    rm -f pagesim.out.txt copy.txt
     data_bytes=$(stat -c %s data.txt)
     [ "$records" -ne 10000000 ] || pagesim_wall[$workload]=$wall
     awk -v w="$workload" -v n="$records" -v wall="$wall" -v user="$user" -v sys="$sys" \
       -v rss="$rss" -v db="$data_bytes" -v ob="$out_bytes" -v cat_wall="$cat_wall" \
-      -v plain_wall="$plain_wall" -v plain_user="$plain_user" 'BEGIN {
-        printf "%-8s %9d %7.3f %7.3f %7.3f %8.2f %9.1f %9.1f %8.2f %7.3f %7.3f %7.2f %7.2f\n",
+      -v write_wall="$write_wall" -v plain_wall="$plain_wall" -v plain_user="$plain_user" 'BEGIN {
+        floor = cat_wall + write_wall
+        printf "%-8s %9d %7.3f %7.3f %7.3f %8.2f %9.1f %9.1f %8.2f %7.3f %7.3f %7.3f %7.2f %7.2f %7.2f\n",
           w, n, wall, user, sys, n / wall / 1e6, db / wall / 1e6, ob / wall / 1e6, rss / 1024,
-          cat_wall, plain_wall, plain_wall / wall, (user > 0 ? plain_user / user : 0) }'
+          cat_wall, write_wall, plain_wall, plain_wall / wall, (user > 0 ? plain_user / user : 0),
+          (floor > 0 ? wall / floor : 0) }'
     rm -f out.txt
     cd "$root"
   done

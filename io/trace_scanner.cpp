@@ -67,7 +67,8 @@ void TraceScanner::attach(int fd, size_t block_size) {
 void TraceScanner::attach(ReadBlockFunction read_block, void* context, size_t block_size) {
 #if PAGESIM_WINDOW_SCAN
   __builtin_cpu_init();
-  gather_ = !portable_only_ && __builtin_cpu_supports("ssse3");
+  gather_ = limit_ != ScanInstructions::kPortable && __builtin_cpu_supports("ssse3");
+  vex_ = gather_ && limit_ == ScanInstructions::kWidest && __builtin_cpu_supports("avx2");
 #endif
   read_block_ = read_block;
   context_ = context;
@@ -323,53 +324,134 @@ bool TraceScanner::learn_window_record(int32_t fields[kRecordFields]) {
   for (int field = 0; field < kRecordFields; ++field) fields[field] = values[field];
 }
 
-// Converts each number with three multiplications of a word.
-bool TraceScanner::read_window_record(int32_t fields[kRecordFields]) {
-  const char* window = position_;
-  const RecordShape* shape = matching_shape(window);
-  if (shape == nullptr) [[unlikely]]
-    return !learning_ && learn_window_record(fields);
-  int32_t values[kRecordFields];
+// The record's values in `values`: each number by three multiplications of
+// a word.
+[[gnu::always_inline]] inline void TraceScanner::convert_window_numbers(const RecordShape& shape,
+                                                                        const char* window,
+                                                                        int32_t values[]) {
   for (int field = 0; field < kRecordFields; ++field) {
-    const uint64_t digits = load_eight(window + shape->start[field]) ^ 0x3030303030303030;
-    values[field] = static_cast<int32_t>(digit_value(digits << shape->shift[field]));
+    const uint64_t digits = load_eight(window + shape.start[field]) ^ 0x3030303030303030;
+    values[field] = static_cast<int32_t>(digit_value(digits << shape.shift[field]));
   }
-  if (shape->negative != 0) [[unlikely]] {
+  if (shape.negative != 0) [[unlikely]] {
     for (int field = 0; field < kRecordFields; ++field)
-      if (shape->negative >> field & 1) values[field] = -values[field];
+      if (shape.negative >> field & 1) values[field] = -values[field];
   }
-  finish_window_record(*shape, window, values, fields);
-  return true;
 }
 
-// Gathers each number's digits into eight bytes of their own, two numbers to
-// a shuffle, then converts all three at once by multiply-adds: digit pairs,
+// The record's values in `values` (four of them, the last unused): each
+// number's digits gathered into eight bytes of their own, two numbers to a
+// shuffle, then all three converted at once by multiply-adds: digit pairs,
 // quadruples, then the two halves with their sign.
-__attribute__((target("ssse3"))) bool TraceScanner::read_gathered_record(
-    int32_t fields[kRecordFields]) {
-  const char* window = position_;
-  const RecordShape* shape = matching_shape(window);
-  if (shape == nullptr) [[unlikely]]
-    return !learning_ && learn_window_record(fields);
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline void
+TraceScanner::gather_window_numbers(const RecordShape& shape, const char* window,
+                                    int32_t values[4]) {
   const __m128i digits =
       _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window)), _mm_set1_epi8('0'));
-  const auto* gather = reinterpret_cast<const __m128i*>(shape->gather);
+  const auto* gather = reinterpret_cast<const __m128i*>(shape.gather);
   const __m128i pair_weights = _mm_set1_epi16(0x010A);      // 10, 1
   const __m128i quad_weights = _mm_set1_epi32(0x00010064);  // 100, 1
   __m128i first_two = _mm_shuffle_epi8(digits, _mm_load_si128(gather));
   __m128i third = _mm_shuffle_epi8(digits, _mm_load_si128(gather + 1));
   first_two = _mm_madd_epi16(_mm_maddubs_epi16(first_two, pair_weights), quad_weights);
   third = _mm_madd_epi16(_mm_maddubs_epi16(third, pair_weights), quad_weights);
-  alignas(16) int32_t values[4];
-  _mm_store_si128(
+  _mm_storeu_si128(
       reinterpret_cast<__m128i*>(values),
       _mm_madd_epi16(_mm_packs_epi32(first_two, third),
-                     _mm_load_si128(reinterpret_cast<const __m128i*>(shape->halves_weights))));
+                     _mm_load_si128(reinterpret_cast<const __m128i*>(shape.halves_weights))));
+}
+
+bool TraceScanner::read_window_record(int32_t fields[kRecordFields]) {
+  const char* window = position_;
+  const RecordShape* shape = matching_shape(window);
+  if (shape == nullptr) [[unlikely]]
+    return !learning_ && learn_window_record(fields);
+  int32_t values[kRecordFields];
+  convert_window_numbers(*shape, window, values);
   finish_window_record(*shape, window, values, fields);
   return true;
 }
 
+__attribute__((target("ssse3"))) bool TraceScanner::read_gathered_record(
+    int32_t fields[kRecordFields]) {
+  const char* window = position_;
+  const RecordShape* shape = matching_shape(window);
+  if (shape == nullptr) [[unlikely]]
+    return !learning_ && learn_window_record(fields);
+  alignas(16) int32_t values[4];
+  gather_window_numbers(*shape, window, values);
+  finish_window_record(*shape, window, values, fields);
+  return true;
+}
+
+// The batch forms of the two above: the reading position and the block's
+// limits stay in registers from record to record, and the record's offset
+// is worked out for the last one only. Nothing is learned here; the first
+// record of a layout not met before ends the batch.
+int TraceScanner::read_learned_window_records(int32_t records[][kBatchedRecordSlots],
+                                              int capacity) {
+  const char* window = position_;
+  const char* const window_end = window_end_;
+  const char* last_item = nullptr;
+  int count = 0;
+  for (; count < capacity && window < window_end; ++count) {
+    const RecordShape* shape = matching_shape(window);
+    if (shape == nullptr) break;
+    convert_window_numbers(*shape, window, records[count]);
+    last_item = window + shape->first_item;
+    window += shape->end;
+  }
+  if (count == 0) return 0;
+  position_ = window;
+  record_offset_ = reinterpret_cast<uintptr_t>(last_item) + window_bias_;
+  return count;
+}
+
+// The gathering batch loop, compiled once for SSSE3 and once for AVX2.
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
+TraceScanner::gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
+  const char* window = position_;
+  const char* const window_end = window_end_;
+  const char* last_item = nullptr;
+  int count = 0;
+  for (; count < capacity && window < window_end; ++count) {
+    const RecordShape* shape = matching_shape(window);
+    if (shape == nullptr) break;
+    gather_window_numbers(*shape, window, records[count]);
+    last_item = window + shape->first_item;
+    window += shape->end;
+  }
+  if (count == 0) return 0;
+  position_ = window;
+  record_offset_ = reinterpret_cast<uintptr_t>(last_item) + window_bias_;
+  return count;
+}
+
+__attribute__((target("ssse3"))) int TraceScanner::read_learned_gathered_records(
+    int32_t records[][kBatchedRecordSlots], int capacity) {
+  return gather_learned_records(records, capacity);
+}
+
+// The same instructions in their VEX form, which names its destination: no
+// register copies around the shuffles and compares.
+__attribute__((target("avx2"))) int TraceScanner::read_learned_gathered_records_vex(
+    int32_t records[][kBatchedRecordSlots], int capacity) {
+  return gather_learned_records(records, capacity);
+}
+
 #endif  // PAGESIM_WINDOW_SCAN
+
+int TraceScanner::read_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
+#if PAGESIM_WINDOW_SCAN
+  if (vex_) return read_learned_gathered_records_vex(records, capacity);
+  return gather_ ? read_learned_gathered_records(records, capacity)
+                 : read_learned_window_records(records, capacity);
+#else
+  (void)records;
+  (void)capacity;
+  return 0;
+#endif
+}
 
 int TraceScanner::read_record(int32_t fields[kRecordFields]) {
 #if PAGESIM_WINDOW_SCAN

@@ -15,6 +15,9 @@ inline constexpr size_t kTraceBlockSize = 1 << 20;
 inline constexpr int kRecordFields = 3;
 /// Bytes the record fast path looks at in one go.
 inline constexpr int kWindowBytes = 16;
+/// Slots of a record read in a batch: its fields, then one the conversion
+/// writes over, so that a record is stored in one go.
+inline constexpr int kBatchedRecordSlots = kRecordFields + 1;
 
 /// Why reading ended.
 enum class ScanStop {
@@ -23,6 +26,13 @@ enum class ScanStop {
   kNotANumber,  ///< an item that is not an optional sign followed by a digit
   kOutOfRange,  ///< a number outside the signed 32-bit range
   kReadError,   ///< the file could not be read
+};
+
+/// The instruction sets the scanner has paths for, each with those before.
+enum class ScanInstructions {
+  kPortable,  ///< what every x86-64 has
+  kSsse3,     ///< byte shuffles
+  kWidest,    ///< AVX2 where the processor has it
 };
 
 /// Supplies the next bytes of input: returns how many it stored in `dest`
@@ -39,12 +49,22 @@ class TraceScanner {
   /// With `portable` set, scans with the instructions every x86-64 has even
   /// where the processor has more, as on one that has not (tests compare the
   /// two). Takes effect at the next attach().
-  void limit_to_portable_instructions(bool portable) { portable_only_ = portable; }
+  void limit_to_portable_instructions(bool portable) {
+    limit_ = portable ? ScanInstructions::kPortable : ScanInstructions::kWidest;
+  }
+  /// The same for any of the instruction sets the scanner has a path for.
+  void limit_instructions(ScanInstructions limit) { limit_ = limit; }
 
   /// Reads the next record into `fields`. Returns how many numbers converted,
   /// 0..3; the fields that did not convert keep their values. After a return
   /// below 3 every later call returns 0.
   int read_record(int32_t fields[kRecordFields]);
+
+  /// Reads up to `capacity` whole records, each of a layout read before
+  /// (the common case, with no per-record call), into `records`; returns how
+  /// many, 0 at the first record of another layout or near the end of the
+  /// block. read_record() goes on where it stopped, as after that many calls.
+  int read_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
 
   ScanStop stop_reason() const { return stop_reason_; }
   /// Byte offset in the input of the item where reading stopped (for the end
@@ -69,12 +89,20 @@ class TraceScanner {
     uint8_t shift[kRecordFields];  ///< 64 - 8 * digits of each number
   };
   static RecordShape shape_of(uint32_t digit_mask);
+  static void convert_window_numbers(const RecordShape& shape, const char* window,
+                                     int32_t values[]);
+  static void gather_window_numbers(const RecordShape& shape, const char* window,
+                                    int32_t values[4]);
   bool learn_window_record(int32_t fields[kRecordFields]);
   const RecordShape* matching_shape(const char* window) const;
   void finish_window_record(const RecordShape& shape, const char* window, const int32_t values[],
                             int32_t fields[kRecordFields]);
   bool read_window_record(int32_t fields[kRecordFields]);
   bool read_gathered_record(int32_t fields[kRecordFields]);
+  int read_learned_window_records(int32_t records[][kBatchedRecordSlots], int capacity);
+  int read_learned_gathered_records(int32_t records[][kBatchedRecordSlots], int capacity);
+  int read_learned_gathered_records_vex(int32_t records[][kBatchedRecordSlots], int capacity);
+  int gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
   bool read_plain_record(int32_t fields[kRecordFields]);
   bool scan_number(int32_t* value);
   bool skip_space();
@@ -106,8 +134,9 @@ class TraceScanner {
   uint64_t stop_offset_ = 0;
   uint64_t record_offset_ = 0;
   uint64_t number_offset_ = 0;  ///< of the last number scan_number converted
-  bool portable_only_ = false;
+  ScanInstructions limit_ = ScanInstructions::kWidest;
   bool gather_ = false;    ///< the processor has SSSE3's byte shuffles
+  bool vex_ = false;       ///< and AVX2: the batch loop in three-operand form
   bool learning_ = false;  ///< a record's shape has just been learned
   static constexpr int kShapeSetBits = 8;
   /// Shapes met so far, two to a set chosen by a hash of their digit mask.

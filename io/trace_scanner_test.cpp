@@ -63,16 +63,19 @@ std::vector<ScannedRecord> records_of(const std::string& text) {
   return scan(text, 1 << 20).records;
 }
 
-// Runs `check` once with the widest instructions the processor has and once
-// with those every x86-64 has.
+// Runs `check` once with the widest instructions the processor has, once
+// with SSSE3 at most and once with those every x86-64 has.
 template <typename Check>
 void on_both_instruction_sets(Check check) {
-  for (bool portable : {false, true}) {
-    SCOPED_TRACE(portable ? "portable instructions" : "widest instructions");
-    scanner().limit_to_portable_instructions(portable);
+  for (const ScanInstructions limit :
+       {ScanInstructions::kWidest, ScanInstructions::kSsse3, ScanInstructions::kPortable}) {
+    SCOPED_TRACE(limit == ScanInstructions::kWidest  ? "widest instructions"
+                 : limit == ScanInstructions::kSsse3 ? "SSSE3 instructions"
+                                                     : "portable instructions");
+    scanner().limit_instructions(limit);
     check();
   }
-  scanner().limit_to_portable_instructions(false);
+  scanner().limit_instructions(ScanInstructions::kWidest);
 }
 
 TEST(TraceScanner, EveryKindOfWhiteSpaceSeparatesNumbers) {
@@ -285,6 +288,74 @@ TEST(TraceScanner, RecurringLayoutsScanAsScanfAndAsInSmallBlocks) {
         const Scanned whole = scan(trace, 1 << 20);
         ASSERT_EQ(whole.records, scan_with_sscanf(trace)) << trace;
         ASSERT_EQ(whole, scan(trace, 1 << 20, 3)) << trace;
+      }
+    }
+  });
+}
+
+}  // namespace
+
+namespace {
+
+// Reads `text` as the trace loop does: batches of records of learned
+// layouts, `capacity` at most, and one record at a time in between. Checks
+// each batch's last record offset against `expected` and returns what was
+// read, offsets as `expected` has them.
+Scanned scan_in_batches(const std::string& text, int capacity, size_t block_size,
+                        const Scanned& expected) {
+  PiecewiseSource source{text, 0, 1 << 20};
+  scanner().attach(PiecewiseSource::read, &source, block_size);
+  Scanned result{{}, ScanStop::kNotStopped, 0, {}};
+  int32_t batch[64][kBatchedRecordSlots];
+  int32_t fields[kRecordFields] = {0, 0, 0};
+  for (;;) {
+    const int count = scanner().read_learned_records(batch, capacity);
+    for (int i = 0; i < count; ++i) {
+      result.records.push_back({kRecordFields, batch[i][0], batch[i][1], batch[i][2]});
+      std::memcpy(fields, batch[i], sizeof fields);
+    }
+    if (count > 0) {
+      const size_t last = result.records.size() - 1;
+      EXPECT_EQ(scanner().record_offset(),
+                last < expected.record_offsets.size() ? expected.record_offsets[last] : 0)
+          << "after record " << last;
+      continue;
+    }
+    const int converted = scanner().read_record(fields);
+    if (converted == 0) break;
+    result.records.push_back({converted, fields[0], fields[1], fields[2]});
+  }
+  result.stop = scanner().stop_reason();
+  result.stop_offset = scanner().stop_offset();
+  result.record_offsets = expected.record_offsets;
+  return result;
+}
+
+// Batches must read what single calls read, whatever the batch size or the
+// block size (a batch stops before the block's last window, and at a
+// layout not learned yet), on every instruction set.
+TEST(TraceScanner, BatchesOfLearnedLayoutsReadAsSingleRecords) {
+  const std::vector<std::string> traces = {
+      "4 58414 56794\n4 -8414 56794\n4\t58414\r56794\n",
+      "1  2 3\n1 -2 3\n1 2 -3\n-1 2 3\n1-2-3\n1 2 +3\n",
+      "12345678 -12345678 00000001\n123456789 1 2\n",
+      "7 8 9\n7 8 9 \v\v\v\v\v\v\v\v\v\v-0 -0 -0\n",
+  };
+  on_both_instruction_sets([&] {
+    std::mt19937_64 random(11);
+    for (const std::string& family : traces) {
+      std::string trace;
+      for (int record = 0; record < 400; ++record) {
+        const size_t start = random() % 2 == 0 ? 0 : family.find('\n') + 1;
+        trace += family.substr(start < family.size() ? start : 0);
+      }
+      trace += "5 6";  // a short last record keeps the batch's last values
+      for (const size_t block : {size_t{1} << 20, size_t{64}, size_t{3}}) {
+        const Scanned single = scan(trace, 1 << 20, block);
+        for (const int capacity : {1, 2, 64}) {
+          ASSERT_EQ(scan_in_batches(trace, capacity, block, single), single)
+              << "batches of " << capacity << ", blocks of " << block << ": " << trace;
+        }
       }
     }
   });

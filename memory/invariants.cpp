@@ -83,6 +83,15 @@ bool tables_are_consistent(bool markers_apart, char* text, int text_size) {
       snprintf(text, text_size, "indexed TLB entry %d maps to frame %d", i, entry.physical_page);
       return false;
     }
+    // A TLB hit through the index trusts the entry without looking at the
+    // frame, so this holds whatever the trace names, process -1 included.
+    const Frame& frame = sim.frames[entry.physical_page];
+    if (frame.free || frame.proc != entry.proc || frame.logical_page != entry.logical_page) {
+      snprintf(text, text_size,
+               "TLB entry %d maps process %d page %d to frame %d, which does not hold it", i,
+               entry.proc, entry.logical_page, entry.physical_page);
+      return false;
+    }
   }
   // The TLB order holds every entry once, by place stamp and then index;
   // the empty entries are those in its mask, and no other entry's stamp is

@@ -78,6 +78,8 @@ TEST_F(Invariants, StaleResidentCountIsCaught) {
 TEST_F(Invariants, PageHeldTwiceIsCaughtOnlyWhenMarkersAreApart) {
   translate(3, 5 * kPageSize, 0);
   translate(3, 6 * kPageSize, 0);
+  // As an eviction would, the entry of the page the frame loses goes first.
+  shoot_down_entry(1);
   replace_page(1, 5);
   EXPECT_EQ(broken(false), "");
   EXPECT_EQ(broken(true), "frames 0 and 1 both hold process 3 page 5");
@@ -87,6 +89,14 @@ TEST_F(Invariants, EntryForAPageItsFrameLostIsCaught) {
   translate(3, 5 * kPageSize, 0);
   replace_page(0, 8);
   EXPECT_EQ(broken(true), "TLB entry 0 maps process 3 page 5 to frame 0, which does not hold it");
+}
+
+// The TLB hit through the index relies on this even where process -1 or a
+// page out of range has been named.
+TEST_F(Invariants, IndexedEntryForAPageItsFrameLostIsCaughtWhateverTheTrace) {
+  translate(3, 5 * kPageSize, 0);
+  replace_page(0, 8);
+  EXPECT_EQ(broken(false), "TLB entry 0 maps process 3 page 5 to frame 0, which does not hold it");
 }
 
 TEST_F(Invariants, DerivedStateHoldsThroughRecordsOfAnyKind) {

@@ -50,7 +50,8 @@ inline void reset_tlb_order(TlbOrder& order) {
 
 /// Takes the entry a load at `stamp` (the reference clock) goes to: the
 /// lowest empty one, else the least recently used; `last_use(i)` is entry
-/// i's stamp. REQUIRES: the caller stamps the entry with `stamp`.
+/// i's stamp (the rule over all stamps at once: Machine::entry_to_load in
+/// variants/machine.cpp). REQUIRES: the caller stamps the entry with `stamp`.
 template <class LastUse>
 inline int take_entry_to_load(TlbOrder& order, int64_t stamp, LastUse last_use) {
   using tlb_order::entry_at, tlb_order::goes_before, tlb_order::put_in;

@@ -111,7 +111,8 @@ template <int32_t kIsWrite, bool kIndexed>
   const uint32_t free_frames = sim.free_frame_mask;
   int32_t f;
   if (free_frames != 0) {
-    f = std::countr_zero(free_frames);  // the lowest free frame
+    // The lowest free frame (Machine::free_frame_to_take in variants/machine.cpp).
+    f = std::countr_zero(free_frames);
     sim.free_frame_mask = free_frames & (free_frames - 1);
   } else {
     f = scan_for_victim([](const ScanStep&) {});
@@ -150,7 +151,9 @@ template <int32_t kIsWrite, bool kIndexed>
 }
 
 // The frame search of a TLB miss once the page's check is made: the frame
-// that holds the page gets the TLB entry, else the page is faulted in.
+// that holds the page gets the TLB entry, else the page is faulted in (the
+// search with the free frames apart: Machine::frame_holding in
+// variants/machine.cpp).
 template <int32_t kIsWrite>
 [[gnu::noinline]] void search_frames(int32_t proc, int32_t page) {
   const uint64_t key = owner_key(proc, page);
@@ -222,7 +225,7 @@ void translate_after_missed_read(int32_t proc, int32_t page, int32_t write_addre
   // The write, with its miss path here too.
   ++sim.reference_clock;
   const int32_t write_page = page_of(write_address);
-  if (hit_indexed_page<1>(proc, process_slots, write_page)) return;
+  if (hit_indexed_page<1>(process_slots, write_page)) return;
   if (page_in_range(write_page) &&
       sim.tlb_entry_of[process_slots | static_cast<uint32_t>(write_page)] == 0) {
     miss_indexed_page_inline<1>(proc, write_page);

@@ -38,18 +38,19 @@ void translate_after_missed_read(int32_t proc, int32_t page, int32_t write_addre
 /// when the reference needs the miss path (or the search, for a page out of
 /// range), with nothing done. REQUIRES: the reference clock counts it.
 template <int32_t kIsWrite>
-inline bool hit_indexed_page(int32_t proc, uint32_t process_slots, int32_t page) {
+inline bool hit_indexed_page(uint32_t process_slots, int32_t page) {
   if (static_cast<uint32_t>(page) >= static_cast<uint32_t>(kPagesPerProcess)) return false;
   // The index names the one entry that has this page, if any: the first
-  // match of the search. The entry is used only while its frame holds the
-  // page; a frame that holds an indexed page is not free.
+  // match of the search (the rule, entry by entry: Machine::usable_tlb_entry
+  // in variants/machine.cpp). An indexed entry's frame always holds its page (an
+  // eviction or a release takes the entry out of the index first; the debug
+  // build checks it after every record), so the one load answers hit or
+  // miss: the entry is usable as the search's frame check would find it.
   const size_t indexed = sim.tlb_entry_of[process_slots | static_cast<uint32_t>(page)];
   if (indexed == 0) return false;
   TlbEntry& entry = sim.tlb[indexed - 1];
   const auto f = static_cast<uint32_t>(entry.physical_page);
   Frame& frame = sim.frames[f];
-  if (frame.logical_page != page || frame.proc != proc) [[unlikely]]
-    return false;
   entry.last_use = sim.reference_clock;
   frame.ref = 1;
   const uint32_t bit = uint32_t{1} << f;
@@ -67,7 +68,7 @@ template <int32_t kIsWrite>
 inline void translate_for_indexed_process(int32_t proc, uint32_t process_slots, int32_t address) {
   ++sim.reference_clock;
   const int32_t page = address / kPageSize;  // truncates toward zero: -1 gives page 0
-  if (hit_indexed_page<kIsWrite>(proc, process_slots, page)) [[likely]]
+  if (hit_indexed_page<kIsWrite>(process_slots, page)) [[likely]]
     return;
   translate_missed_indexed_page(proc, page, kIsWrite);
 }
@@ -93,7 +94,7 @@ inline void translate_read_then_write(int32_t proc, int32_t read_address, int32_
     const int32_t read_page = read_address / kPageSize;
     // A read that misses takes the write along: when both miss, as they
     // mostly do where pages fault, the record costs one call.
-    if (!hit_indexed_page<0>(proc, process_slots, read_page)) [[unlikely]] {
+    if (!hit_indexed_page<0>(process_slots, read_page)) [[unlikely]] {
       translate_after_missed_read(proc, read_page, write_address);
       return;
     }

@@ -30,7 +30,8 @@ inline uint32_t frames_from_hand(uint32_t frames, int32_t hand) {
 
 /// How many frames the clean-first scan passes before it takes one, found
 /// from the ref and dirty bits of all frames at once (bit f: frame f)
-/// instead of frame by frame. REQUIRES: hand in 0..kFrames-1.
+/// instead of frame by frame (as Machine::victim_by_clean_first in
+/// variants/machine.cpp walks them). REQUIRES: hand in 0..kFrames-1.
 inline int32_t clean_first_moves(int32_t hand, uint32_t ref, uint32_t dirty) {
   // A frame neither referenced nor dirty. The first turn clears every ref
   // bit, so the second looks only at dirty bits; after two full turns the
@@ -56,8 +57,9 @@ inline int32_t scan_for_victim(Observer&& observe) {
   const uint32_t dirty = sim.dirty_mask;
   if (sim.replacement_mode == 0) {
     // Second chance passes the frames with their ref bit set, clearing it,
-    // and takes the first without; at the latest the start, after a turn.
-    // Few are passed, so frame by frame, on the mask.
+    // and takes the first without; at the latest the start, after a turn
+    // (Machine::victim_by_second_chance in variants/machine.cpp). Few are
+    // passed, so frame by frame, on the mask.
     int32_t i = hand;
     for (int32_t moves = 0;; ++moves) {
       const uint32_t bit = uint32_t{1} << i;
