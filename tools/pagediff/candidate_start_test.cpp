@@ -79,7 +79,7 @@ TEST(CandidateStart, ALateStartGivesTheLinesOfARunFromTheStart) {
   bases[2] = variants::apply_id(bases[1], "frames-4").value();
   bases[3] = variants::apply_id(bases[0], "termination-keeps-frames").value();
   bases[4] = variants::apply_id(bases[2], "negative-address-floor").value();
-  // By mistake, over every base: whether some trace started it after the
+  // For each mistake, over every base: whether some trace started it after the
   // first record, and whether some trace made it print otherwise than its base.
   std::map<std::string, std::pair<bool, bool>> exercised;
   for (const variants::Variant& base : bases) {
@@ -111,31 +111,6 @@ TEST(CandidateStart, ALateStartGivesTheLinesOfARunFromTheStart) {
   for (const auto& [id, seen] : exercised) {
     EXPECT_TRUE(seen.first) << id << " always started at the first record";
     EXPECT_TRUE(seen.second) << id << " never printed otherwise than its base";
-  }
-}
-
-// A candidate whose mistake acts from the first record, or that differs from
-// its base in more than one mistake, runs from the start.
-TEST(CandidateStart, OnlyOneAddedMistakeWithAKnownTriggerStartsLate) {
-  const variants::Variant pagesim;
-  const auto with = [&](const char* id) { return variants::apply_id(pagesim, id).value(); };
-  struct Case {
-    variants::Variant candidate;
-    variants::Variant base;
-    StartTrigger expected;
-  };
-  const Case cases[] = {
-      {with("tlb-fifo"), pagesim, StartTrigger::kFirstRecord},
-      {with("frames-16"), pagesim, StartTrigger::kFirstRecord},
-      {with("other-mode"), pagesim, StartTrigger::kFirstRecord},
-      {variants::apply_id(with("tlb-fifo"), "page-64-accepted").value(), pagesim,
-       StartTrigger::kFirstRecord},
-      {pagesim, with("page-64-accepted"), StartTrigger::kFirstRecord},
-      {with("page-64-accepted"), pagesim, StartTrigger::kPageOnePast},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(start_trigger(c.candidate, c.base), c.expected)
-        << variants::variant_ids(c.candidate, c.base);
   }
 }
 
