@@ -9,6 +9,21 @@ Machine::Machine(const Variant& variant)
   state_.frames.assign(static_cast<size_t>(variant.geometry.frames), FrameSlot{});
 }
 
+Machine::Machine(const Variant& variant, const MachineState& state)
+    : variant_(variant),
+      state_(state),
+      in_use_(variant.geometry.frames),
+      free_frames_(variant.geometry.frames) {
+  for (size_t f = 0; f < state_.frames.size(); ++f) {
+    const FrameSlot& frame = state_.frames[f];
+    const auto index = static_cast<int32_t>(f);
+    if (frame.free == 0) {
+      free_frames_.remove(index);
+      in_use_.insert(index, frame.proc, frame.logical_page);
+    }
+  }
+}
+
 RecordResult Machine::run_record(const int32_t fields[3], EventSink& sink) {
   if (state_.stopped) return RecordResult::kStopped;
   const int32_t proc = fields[0];

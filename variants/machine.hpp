@@ -64,6 +64,11 @@ class Machine {
   /// REQUIRES: geometry sizes >= 1, page_size a power of two, mode 0 or 1.
   explicit Machine(const Variant& variant);
 
+  /// A machine that goes on from `state`, as if it had run with `variant`'s
+  /// switches to get there (the indexes beside the state are rebuilt).
+  /// REQUIRES: state's tables have variant's TLB entries and frames.
+  Machine(const Variant& variant, const MachineState& state);
+
   /// Runs one record of the trace, as pagesim's loop does: the release of a
   /// termination record (read address 0), else the read then the write.
   /// `fields` are as the trace reader leaves them (numbers a short record

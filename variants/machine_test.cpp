@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -319,6 +320,33 @@ TEST(Machine, ACopyGoesOnAsTheOriginal) {
   EXPECT_EQ(copy.state(), original.state());
   EXPECT_EQ(copy_text.event_log, original_text.event_log);
   EXPECT_FALSE(copy_text.event_log.empty());
+}
+
+// The frame index and the free set beside the state are rebuilt from it:
+// a machine started from another's state goes on as the original does,
+// with frames free among used ones (the mixed workload's terminations).
+TEST(Machine, OneStartedFromAStateGoesOnAsTheOriginal) {
+  for (const Workload workload : {Workload::kUniform, Workload::kMixed}) {
+    for (const int32_t frames : {4, 20}) {
+      Variant pagesim;
+      pagesim.geometry.frames = frames;
+      TraceGenerator generator(workload, 11);
+      Machine original(pagesim);
+      std::optional<Machine> started;
+      TextSink original_text, started_text;
+      for (int i = 0; i < 6000; ++i) {
+        if (i == 3000) started.emplace(pagesim, original.state());
+        const TraceRecord record = generator.next();
+        const int32_t fields[3] = {record.proc, record.first, record.second};
+        original.run_record(fields, original_text);
+        if (started) started->run_record(fields, started_text);
+      }
+      EXPECT_EQ(started_text.event_log,
+                original_text.event_log.substr(original_text.event_log.size() -
+                                               started_text.event_log.size()));
+      EXPECT_EQ(started->state(), original.state()) << frames << " frames";
+    }
+  }
 }
 
 }  // namespace

@@ -32,9 +32,17 @@ Pass::Pass(TraceInput& trace, const variants::Variant& base, TheirText& log, The
   files_[kLog] = &log;
   files_[kOut] = out;
   const Compared compared{out != nullptr};
+  size_t order = 0;
   for (const variants::Hypothesis& hypothesis : variants::catalogue(base)) {
     if (!can_differ(hypothesis.variant, base, compared)) continue;
-    Runner runner{{hypothesis.id, hypothesis.variant}, Machine(hypothesis.variant), {}, {}, false};
+    const StartTrigger trigger = start_trigger(hypothesis.variant, base);
+    if (trigger != StartTrigger::kFirstRecord) {
+      dormant_.push_back({{hypothesis.id, hypothesis.variant}, trigger, order++});
+      dormant_triggers_ |= trigger_bit(trigger);
+      continue;
+    }
+    Runner runner{
+        {hypothesis.id, hypothesis.variant}, Machine(hypothesis.variant), {}, {}, false, order++};
     runners_.push_back(std::move(runner));
   }
   if (out == nullptr) base_out_done_ = true;
@@ -51,6 +59,7 @@ PassResult Pass::run() {
   while ((converted = trace_.read_record(fields_)) > 0) {
     ++records_;
     last_converted_ = converted;
+    if (!dormant_.empty()) wake_dormant();
     if (base_running_) run_base(converted);
     // While pagesim's lines match theirs, the candidates are only compared
     // with pagesim's: they run later, in batches, on both cores.

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/pagediff/candidate_start.hpp"
 #include "tools/pagediff/comparison_pass.hpp"
 #include "tools/pagediff/history.hpp"
 #include "tools/pagediff/line_window.hpp"
@@ -90,6 +91,15 @@ struct Runner {
   PrintedEvents printed;
   Follow follow[2];
   bool stopped = false;
+  size_t order = 0;  ///< place in the catalogue: ties are reported in this order
+};
+
+// A candidate not started yet: until a record with its trigger, its machine
+// would be pagesim's, step for step.
+struct Dormant {
+  Candidate candidate;
+  StartTrigger trigger;
+  size_t order;
 };
 
 class Pass {
@@ -106,6 +116,12 @@ class Pass {
   void run_base(int converted);
 
   void run_runners();
+
+  // Before pagesim runs the next record: every dormant candidate whose
+  // trigger the record has starts from pagesim's state, in step with the
+  // running ones. Once pagesim has departed from their files, a dormant
+  // candidate (its lines pagesim's) has departed with it and is dropped.
+  void wake_dormant();
 
   // ---- Batches: the candidates in lockstep, run beside pagesim ----
   //
@@ -227,6 +243,8 @@ class Pass {
   PassResult result_;
   BaseSink sink_;
   std::vector<Runner> runners_;
+  std::vector<Dormant> dormant_;
+  TriggerSet dormant_triggers_ = 0;  ///< the triggers the dormant wait for
   static constexpr size_t kBatchRecords = 4096;
   Batch batches_[2];
   int filling_ = 0;        ///< the batch pagesim's records go into
