@@ -8,21 +8,10 @@
 
 #include "memory/tables.hpp"
 #include "run/arguments.hpp"
+#include "run/banner.hpp"
 #include "run/trace_run.hpp"
 
 namespace {
-
-constexpr const char* kBanner =
-    "This works slightly differently from the spec because\n"
-    "it allows you to display extensive debugging info\n"
-    "With no arguments, it works just like your program\n"
-    "If the first arg is 0, it works just like your\n"
-    "program with no arguments.  If the first argument is\n"
-    "1, it will work like your program with one argument.\n"
-    "If there is a second argument,  and it is a number, it\n"
-    "will treat it as a breakpoint and start displaying\n"
-    "extensive information about the status at each\n"
-    "subsequent line\n";
 
 // Opens a file on a descriptor above the three standard ones. When the
 // program is started with one of them closed, open() would hand out that

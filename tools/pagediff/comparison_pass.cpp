@@ -1,26 +1,12 @@
 #include "tools/pagediff/comparison_pass.hpp"
 
+#include "run/banner.hpp"
 #include "tools/pagediff/event_line.hpp"
 #include "tools/pagediff/mistake_reach.hpp"
 #include "tools/pagediff/pass.hpp"
 
 namespace comparison {
 namespace {
-
-// pagesim's start-up banner, which a program run with 2>&1 leaves in its
-// standard output.
-constexpr std::string_view kBanner =
-    "This works slightly differently from the spec because\n"
-    "it allows you to display extensive debugging info\n"
-    "With no arguments, it works just like your program\n"
-    "If the first arg is 0, it works just like your\n"
-    "program with no arguments.  If the first argument is\n"
-    "1, it will work like your program with one argument.\n"
-    "If there is a second argument,  and it is a number, it\n"
-    "will treat it as a breakpoint and start displaying\n"
-    "extensive information about the status at each\n"
-    "subsequent line\n";
-constexpr uint64_t kBannerLines = 10;
 
 // Records after pagesim's at which their line's record is still looked up.
 constexpr int64_t kLookAhead = 1000;
