@@ -413,22 +413,11 @@ TEST(Pagediff, TheirLinesAreShownVisibly) {
 
 // What is odd about the inputs is said in one line before the report.
 TEST(Pagediff, OddInputsAreNotedOnce) {
-  const std::string banner =
-      "This works slightly differently from the spec because\n"
-      "it allows you to display extensive debugging info\n"
-      "With no arguments, it works just like your program\n"
-      "If the first arg is 0, it works just like your\n"
-      "program with no arguments.  If the first argument is\n"
-      "1, it will work like your program with one argument.\n"
-      "If there is a second argument,  and it is a number, it\n"
-      "will treat it as a breakpoint and start displaying\n"
-      "extensive information about the status at each\n"
-      "subsequent line\n";
   TempFolder folder;
   folder.write("data.txt", "7 3000 3100\n");
   const RunResult reference = pagesim(folder);
   folder.write("stdout.txt", reference.out);
-  folder.write("both.txt", banner + reference.out);
+  folder.write("both.txt", kBannerText + reference.out);
   folder.write("empty.txt", "");
   struct Case {
     std::vector<std::string> files;
