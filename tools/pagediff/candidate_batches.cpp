@@ -93,8 +93,15 @@ void Pass::flush_batch() {
         }
       });
       threaded = true;
+      // Joined however this thread's half ends: a running thread must not
+      // be destroyed, even while an exception leaves.
+      struct Joiner {
+        std::thread& thread;
+        ~Joiner() {
+          if (thread.joinable()) thread.join();
+        }
+      } joiner{helper};
       run_batch(batch, 0, half, partings);
-      helper.join();
     } catch (const std::system_error&) {
       if (threaded) throw;
     }
