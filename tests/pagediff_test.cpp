@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "tests/expected_text.hpp"
+#include "tests/trace_text.hpp"
 
 namespace {
 
@@ -24,27 +25,6 @@ std::string first_lines(const std::string& text, int count) {
   size_t end = 0;
   for (int i = 0; i < count && end != std::string::npos; ++i) end = text.find('\n', end + (i > 0));
   return text.substr(0, end == std::string::npos ? end : end + 1);
-}
-
-// A record whose read and write fall at the start of the given pages.
-std::string record(int proc, int read_page, int write_page) {
-  return std::to_string(proc) + " " + std::to_string(read_page * 1024 + 1) + " " +
-         std::to_string(write_page * 1024 + 1) + "\n";
-}
-
-// Process `proc` touches pages first..last, two a record.
-std::string pages(int proc, int first, int last) {
-  std::string trace;
-  for (int page = first; page <= last; page += 2)
-    trace += record(proc, page, std::min(page + 1, last));
-  return trace;
-}
-
-// Process `proc` reads and writes each page first..last, one a record.
-std::string written_pages(int proc, int first, int last) {
-  std::string trace;
-  for (int page = first; page <= last; ++page) trace += record(proc, page, page);
-  return trace;
 }
 
 // `log` with the whole line `from` replaced by `to` (one or more lines, or
