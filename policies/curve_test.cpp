@@ -96,14 +96,13 @@ TEST(Curve, OnePassEqualsARunAtEachCount) {
 template <class Machine>
 PolicyCounts run_machine(const ReferenceTrace& trace, int frames) {
   Machine machine(frames, trace);
-  const NextUse next_use(trace);
-  std::vector<uint32_t> window;
-  for (size_t w = 0; uint64_t{w} * next_use.window_events() < trace.events(); ++w) {
-    next_use.fill(w, window);
-    const uint64_t first = w * next_use.window_events();
-    for (size_t j = 0; j < window.size(); ++j) {
-      const uint32_t event = trace.event(first + j);
-      machine.run({&event, 1}, &window[j]);
+  NextUse next_use(trace);
+  for (size_t b = 0; b < trace.blocks(); ++b) {
+    const std::span<const uint32_t> next = next_use.next_block();
+    const uint64_t first = b * trace.block_events();
+    for (size_t j = 0; j < next.size(); ++j) {
+      const uint32_t event = trace.held_event(first + j);
+      machine.run({&event, 1}, &next[j]);
     }
   }
   return machine.counts();

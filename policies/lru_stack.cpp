@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "policies/event_stream.hpp"
+
 namespace {
 
 class RecencyStack {
@@ -118,10 +120,11 @@ class RecencyStack {
 std::vector<PolicyCounts> lru_curve(const ReferenceTrace& trace, std::span<const int> frame_counts,
                                     uint64_t max_events) {
   RecencyStack stack(frame_counts, trace);
-  for (size_t b = 0; b < trace.blocks() && (uint64_t{b} << kEventBlockBits) < max_events; ++b) {
-    std::span<const uint32_t> block = trace.block(b);
-    block = block.first(static_cast<size_t>(
-        std::min<uint64_t>(block.size(), max_events - (uint64_t{b} << kEventBlockBits))));
+  EventStream stream(trace);
+  for (std::span<const uint32_t> block = stream.next();
+       !block.empty() && stream.first() < max_events; block = stream.next()) {
+    block = block.first(
+        static_cast<size_t>(std::min<uint64_t>(block.size(), max_events - stream.first())));
     for (const uint32_t event : block) {
       if (is_termination_event(event))
         stack.end_process(terminated_process(event));

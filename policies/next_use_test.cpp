@@ -13,7 +13,7 @@ std::vector<uint32_t> next_uses_forward(const ReferenceTrace& trace) {
   std::vector<uint32_t> next(trace.events(), kNeverUsed);
   std::vector<int64_t> last_use(trace.pages(), -1), last_end(trace.processes(), -1);
   for (uint64_t i = 0; i < trace.events(); ++i) {
-    const uint32_t event = trace.event(i);
+    const uint32_t event = trace.held_event(i);
     if (is_termination_event(event)) {
       last_end[terminated_process(event)] = static_cast<int64_t>(i);
       continue;
@@ -38,15 +38,14 @@ TEST(NextUse, EveryWindowAgreesWithTheForwardComputation) {
       trace.add_reference(proc, static_cast<int32_t>(random() % 300), false);
   }
   const std::vector<uint32_t> expected = next_uses_forward(trace);
-  const NextUse next_use(trace);
-  ASSERT_EQ(next_use.window_events(), kEventBlockSize);  // few pages: one block a window
-  std::vector<uint32_t> window;
-  for (size_t w = 0; w * next_use.window_events() < trace.events(); ++w) {
-    next_use.fill(w, window);
-    const uint64_t first = w * next_use.window_events();
-    for (size_t j = 0; j < window.size(); ++j) {
-      if (is_termination_event(trace.event(first + j))) continue;
-      ASSERT_EQ(window[j], expected[first + j]) << "event " << first + j;
+  NextUse next_use(trace);
+  for (size_t b = 0; b < trace.blocks(); ++b) {
+    const std::span<const uint32_t> block = next_use.next_block();
+    const uint64_t first = b * trace.block_events();
+    ASSERT_EQ(block.size(), std::min(trace.block_events(), trace.events() - first));
+    for (size_t j = 0; j < block.size(); ++j) {
+      if (is_termination_event(trace.held_event(first + j))) continue;
+      ASSERT_EQ(block[j], expected[first + j]) << "event " << first + j;
     }
   }
 }

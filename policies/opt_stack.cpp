@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "policies/event_stream.hpp"
 #include "policies/next_use.hpp"
 
 namespace {
@@ -182,17 +183,16 @@ class PriorityStack {
 
 OptStackCurve opt_stack_curve(const ReferenceTrace& trace, std::span<const int> frame_counts) {
   PriorityStack stack(frame_counts, trace);
-  const NextUse next_use(trace);
-  std::vector<uint32_t> window;
-  for (size_t w = 0; uint64_t{w} * next_use.window_events() < trace.events(); ++w) {
-    next_use.fill(w, window);
-    const uint64_t first = w * next_use.window_events();
-    for (size_t j = 0; j < window.size(); ++j) {
-      const uint32_t event = trace.event(first + j);
+  NextUse next_use(trace);
+  EventStream stream(trace);
+  for (std::span<const uint32_t> block = stream.next(); !block.empty(); block = stream.next()) {
+    const std::span<const uint32_t> next = next_use.next_block();
+    for (size_t j = 0; j < block.size(); ++j) {
+      const uint32_t event = block[j];
       if (is_termination_event(event))
         stack.end_process(terminated_process(event));
       else
-        stack.reference(referenced_page(event), window[j], is_write_event(event));
+        stack.reference(referenced_page(event), next[j], is_write_event(event));
     }
   }
   return stack.result();

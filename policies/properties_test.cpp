@@ -53,7 +53,7 @@ TEST(Properties, CurveRunsTogetherGiveWhatRunsAloneGive) {
 PolicyCounts plain_optimal(const ReferenceTrace& trace, int frames) {
   const auto next_use = [&trace](uint64_t from, uint32_t page) {
     for (uint64_t i = from; i < trace.events(); ++i) {
-      const uint32_t event = trace.event(i);
+      const uint32_t event = trace.held_event(i);
       if (is_termination_event(event) && terminated_process(event) == trace.process_of(page))
         return UINT64_MAX;  // the process ends first
       if (!is_termination_event(event) && referenced_page(event) == page) return i;
@@ -64,7 +64,7 @@ PolicyCounts plain_optimal(const ReferenceTrace& trace, int frames) {
   std::vector<bool> dirty(static_cast<size_t>(frames), false);
   PolicyCounts counts;
   for (uint64_t i = 0; i < trace.events(); ++i) {
-    const uint32_t event = trace.event(i);
+    const uint32_t event = trace.held_event(i);
     if (is_termination_event(event)) {
       for (int64_t& page : page_in)
         if (page >= 0 && trace.process_of(static_cast<uint32_t>(page)) == terminated_process(event))

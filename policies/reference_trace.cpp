@@ -1,6 +1,28 @@
 #include "policies/reference_trace.hpp"
 
+#include <algorithm>
+#include <bit>
+
+#include "policies/event_stream.hpp"
+
 namespace {
+
+// A block is at most a 32nd of the budget, and 4 KiB at least.
+int block_bits_for(uint64_t budget_bytes) {
+  const uint64_t words =
+      std::clamp<uint64_t>(budget_bytes / 32 / sizeof(uint32_t), 1024, kEventBlockSize);
+  return std::countr_zero(std::bit_floor(words));
+}
+
+// The buffers of the streams that may be open at once, both threads
+// together (a pass reads at most events and next uses, the interval rows
+// five streams), in blocks.
+constexpr uint64_t kStreamBlocks = 8;
+
+// Bytes an event held in memory may cost: itself, and the states the
+// optimal policy's next uses keep in memory (at most half a byte per event,
+// NextUse), for two passes at once.
+constexpr uint64_t kHeldEventBytes = sizeof(uint32_t) + 1;
 
 uint64_t process_key(int32_t proc) {
   return static_cast<uint32_t>(proc);
@@ -11,6 +33,52 @@ uint64_t page_key_bits(int32_t proc, int32_t page) {
 }
 
 }  // namespace
+
+ReferenceTrace::ReferenceTrace(const TraceMemory& memory)
+    : memory_(memory),
+      block_bits_(block_bits_for(memory.budget_bytes)),
+      block_mask_((uint64_t{1} << block_bits_) - 1) {
+  const uint64_t block_bytes = (block_mask_ + 1) * sizeof(uint32_t);
+  const uint64_t budget = std::max(memory.budget_bytes, kStreamBlocks * block_bytes);
+  // The last block may be held past the limit.
+  const uint64_t blocks =
+      (budget - kStreamBlocks * block_bytes) / kHeldEventBytes / (block_mask_ + 1);
+  held_limit_ = static_cast<size_t>(blocks > 0 ? blocks - 1 : 0);
+}
+
+void ReferenceTrace::start_block() {
+  if (blocks_.size() < held_limit_) {
+    blocks_.push_back(std::make_unique_for_overwrite<uint32_t[]>(block_mask_ + 1));
+    filling_ = blocks_.back().get();
+    return;
+  }
+  std::unique_ptr<uint32_t[]> buffer;
+  if (blocks_.size() > held_limit_) {
+    // The full last block goes to the file and its buffer takes the next.
+    if (!spill_) {
+      spill_ =
+          std::make_unique<SpillFile>(spill_directory(memory_.spill_directory), block_mask_ + 1);
+      companion_ = std::make_unique<Companion>();
+    }
+    spill_->write_block(blocks_.size() - 1, {blocks_.back().get(), block_mask_ + 1});
+    buffer = std::move(blocks_.back());
+  } else {
+    buffer = std::make_unique_for_overwrite<uint32_t[]>(block_mask_ + 1);
+  }
+  blocks_.push_back(std::move(buffer));
+  filling_ = blocks_.back().get();
+}
+
+const SpillFile& ReferenceTrace::companion_spill(
+    const std::function<void(SpillFile&)>& make) const {
+  std::call_once(companion_->made, [&] {
+    auto file =
+        std::make_unique<SpillFile>(spill_directory(memory_.spill_directory), block_mask_ + 1);
+    make(*file);
+    companion_->file = std::move(file);
+  });
+  return *companion_->file;
+}
 
 uint32_t ReferenceTrace::process_number(int32_t proc) {
   if (proc == last_proc_ && !activity_.empty()) return last_process_;
@@ -78,20 +146,26 @@ bool ReferenceTrace::add_record(int32_t proc, int32_t read_address, int32_t writ
   return true;
 }
 
-std::span<const uint32_t> ReferenceTrace::block(size_t index) const {
+std::span<const uint32_t> ReferenceTrace::load_block(size_t index,
+                                                     std::unique_ptr<uint32_t[]>& buffer) const {
   const bool last = index + 1 == blocks_.size();
-  const uint64_t in_last = events_ - (uint64_t{blocks_.size() - 1} << kEventBlockBits);
-  return {blocks_[index].get(), static_cast<size_t>(last ? in_last : kEventBlockSize)};
+  const auto size =
+      static_cast<size_t>(last ? events_ - (uint64_t{index} << block_bits_) : block_mask_ + 1);
+  if (blocks_[index]) return {blocks_[index].get(), size};
+  if (!buffer) buffer = std::make_unique_for_overwrite<uint32_t[]>(block_mask_ + 1);
+  spill_->read_block(index, {buffer.get(), size});
+  return {buffer.get(), size};
 }
 
 std::vector<uint64_t> ReferenceTrace::interval_ends(int64_t records_per_interval) const {
   std::vector<uint64_t> ends;
   int64_t records_in_interval = 0;
-  for (uint64_t position = 0; position < events_;) {
+  EventCursor cursor(*this);
+  while (!cursor.done()) {
     // A record is one termination or two references.
-    position += is_termination_event(event(position)) ? 1 : 2;
+    if (!is_termination_event(cursor.take()) && !cursor.done()) cursor.take();
     if (++records_in_interval == records_per_interval) {
-      ends.push_back(position);
+      ends.push_back(cursor.position());
       records_in_interval = 0;
     }
   }

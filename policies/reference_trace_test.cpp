@@ -12,13 +12,13 @@ TEST(ReferenceTrace, RecordsBecomeAReadThenAWriteOrATermination) {
   trace.add_record(7, 0, 5000);     // the end of process 7
   trace.add_record(9, 2048, 2048);  // one page read and written
   ASSERT_EQ(trace.events(), 5u);
-  EXPECT_EQ(trace.event(0), 0u << 1);
-  EXPECT_EQ(trace.event(1), 1u << 1 | 1);
-  EXPECT_TRUE(is_termination_event(trace.event(2)));
-  EXPECT_EQ(terminated_process(trace.event(2)), 0u);
-  EXPECT_EQ(referenced_page(trace.event(3)), referenced_page(trace.event(4)));
-  EXPECT_FALSE(is_write_event(trace.event(3)));
-  EXPECT_TRUE(is_write_event(trace.event(4)));
+  EXPECT_EQ(trace.held_event(0), 0u << 1);
+  EXPECT_EQ(trace.held_event(1), 1u << 1 | 1);
+  EXPECT_TRUE(is_termination_event(trace.held_event(2)));
+  EXPECT_EQ(terminated_process(trace.held_event(2)), 0u);
+  EXPECT_EQ(referenced_page(trace.held_event(3)), referenced_page(trace.held_event(4)));
+  EXPECT_FALSE(is_write_event(trace.held_event(3)));
+  EXPECT_TRUE(is_write_event(trace.held_event(4)));
   EXPECT_EQ(trace.records(), 3);
   EXPECT_EQ(trace.pages(), 3u);
   EXPECT_EQ(trace.processes(), 2u);
@@ -57,11 +57,12 @@ TEST(ReferenceTrace, ManyPagesKeepTheirNumbersAcrossBlocks) {
   for (uint64_t i = 0; i < events; ++i)
     trace.add_reference(static_cast<int32_t>(i % 7), static_cast<int32_t>(i % kPages), false);
   ASSERT_EQ(trace.blocks(), 2u);
-  EXPECT_EQ(trace.block(0).size(), kEventBlockSize);
-  EXPECT_EQ(trace.block(1).size(), 1000u);
+  std::unique_ptr<uint32_t[]> buffer;
+  EXPECT_EQ(trace.load_block(0, buffer).size(), kEventBlockSize);
+  EXPECT_EQ(trace.load_block(1, buffer).size(), 1000u);
   EXPECT_EQ(trace.pages(), uint32_t{7 * kPages});  // 7 and 50000 share no factor
   for (uint64_t i = 0; i < events; i += 9973) {
-    const PageKey key = trace.page_key(referenced_page(trace.event(i)));
+    const PageKey key = trace.page_key(referenced_page(trace.held_event(i)));
     EXPECT_EQ(key.page, static_cast<int32_t>(i % kPages));
     EXPECT_EQ(key.proc, static_cast<int32_t>(i % 7));
   }

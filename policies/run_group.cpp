@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "policies/event_stream.hpp"
 #include "policies/frame_set.hpp"
 
 namespace {
@@ -178,8 +179,9 @@ std::vector<PolicyCounts> grouped_runs(const ReferenceTrace& trace, Policy polic
     RunGroup group(
         trace, policy,
         frame_counts.subspan(first, std::min<size_t>(kGroupRuns, frame_counts.size() - first)));
-    for (size_t b = 0; b < trace.blocks(); ++b) {
-      for (const uint32_t event : trace.block(b)) {
+    EventStream stream(trace);
+    for (std::span<const uint32_t> block = stream.next(); !block.empty(); block = stream.next()) {
+      for (const uint32_t event : block) {
         if (is_termination_event(event))
           group.end_process(terminated_process(event));
         else

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "policies/clock.hpp"
+#include "policies/event_stream.hpp"
 #include "policies/fifo.hpp"
 #include "policies/lru.hpp"
 #include "policies/next_use.hpp"
@@ -115,28 +116,24 @@ std::vector<WhatIfResult> run_what_if(const ReferenceTrace& trace, std::span<con
       runs.begin(), runs.end(), [](const WhatIfRun& run) { return run.policy == Policy::kOpt; });
   std::unique_ptr<NextUse> next_use;
   if (wants_next_use) next_use = std::make_unique<NextUse>(trace);
-  std::vector<uint32_t> window, folded, folded_next;
-  uint64_t window_first = 0, window_end = 0;
+  std::vector<uint32_t> folded, folded_next;
   size_t next_interval = 0;
 
-  for (size_t b = 0; b < trace.blocks(); ++b) {
-    const std::span<const uint32_t> block = trace.block(b);
-    const uint64_t block_first = uint64_t{b} << kEventBlockBits;
-    if (next_use && block_first >= window_end) {
-      const size_t index = static_cast<size_t>(block_first / next_use->window_events());
-      next_use->fill(index, window);
-      window_first = index * next_use->window_events();
-      window_end = window_first + window.size();
-    }
+  EventStream stream(trace);
+  for (std::span<const uint32_t> block = stream.next(); !block.empty(); block = stream.next()) {
+    const uint64_t block_first = stream.first();
+    const std::span<const uint32_t> block_next =
+        next_use ? next_use->next_block() : std::span<const uint32_t>();
     // Pieces of the block, ending at interval ends.
     for (uint64_t first = block_first; first < block_first + block.size();) {
       uint64_t end = std::min(block_first + block.size(), first + kPieceEvents);
       while (next_interval < interval_ends.size() && interval_ends[next_interval] <= first)
         ++next_interval;
       if (next_interval < interval_ends.size()) end = std::min(end, interval_ends[next_interval]);
+      const auto offset = static_cast<size_t>(first - block_first);
       const std::span<const uint32_t> piece =
-          block.subspan(static_cast<size_t>(first - block_first), static_cast<size_t>(end - first));
-      const uint32_t* piece_next = next_use ? window.data() + (first - window_first) : nullptr;
+          block.subspan(offset, static_cast<size_t>(end - first));
+      const uint32_t* piece_next = next_use ? block_next.data() + offset : nullptr;
       const size_t kept = fold_repeats(piece, piece_next, folded, folded_next);
       const std::span<const uint32_t> events(folded.data(), kept);
       for (auto& machine : machines) machine->run(events, next_use ? folded_next.data() : nullptr);

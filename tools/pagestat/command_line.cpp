@@ -7,7 +7,7 @@
 
 const char* usage_text() {
   return "usage: pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve]\n"
-         "                [--csv] [--svg FILE] [TRACE]\n"
+         "                [--csv] [--svg FILE] [--memory-max SIZE] [TRACE]\n"
          "  TRACE        the trace, read as pagesim reads data.txt (default data.txt)\n"
          "  -f FRAMES    frames of the what-if policies, 1 to 65536 (default 20)\n"
          "  -i INTERVAL  records per interval (default: the records divided by 100)\n"
@@ -18,7 +18,32 @@ const char* usage_text() {
          "               TLB size from 1 to 64, both modes (with --csv, that table alone)\n"
          "  --csv        the what-if table (and the curve) as CSV, nothing else\n"
          "  --svg FILE   write the charts to FILE as SVG\n"
+         "  --memory-max SIZE  memory for the trace, such as 512M or 4G (default 1G, at\n"
+         "               least 256K); the rest goes to a temporary file in $TMPDIR or /tmp\n"
          "  -h           this text\n";
+}
+
+bool parse_size(std::string_view text, uint64_t* bytes) {
+  size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  int64_t number = 0;
+  if (!parse_count(text.substr(0, digits), 0, int64_t{1} << 50, &number)) return false;
+  std::string_view unit = text.substr(digits);
+  int shift = 0;
+  if (!unit.empty()) {
+    constexpr std::string_view kPrefixes = "KMGT";
+    const char upper = unit[0] >= 'a' && unit[0] <= 'z' ? static_cast<char>(unit[0] - 32) : unit[0];
+    const size_t prefix = kPrefixes.find(upper);
+    if (prefix != std::string_view::npos) {
+      shift = 10 * static_cast<int>(prefix + 1);
+      unit.remove_prefix(1);
+      if (unit == "iB" || unit == "ib") unit = {};
+    }
+  }
+  if (!unit.empty() && unit != "B" && unit != "b") return false;
+  if (number > (int64_t{1} << 50) >> shift) return false;
+  *bytes = static_cast<uint64_t>(number) << shift;
+  return true;
 }
 
 bool parse_command_line(int argc, const char* const* argv, PagestatOptions* options,
@@ -73,6 +98,15 @@ bool parse_command_line(int argc, const char* const* argv, PagestatOptions* opti
         return false;
       }
       options->frames_max = static_cast<int>(number);
+    } else if (word.starts_with("--memory-max") && (word.size() == 12 || word[12] == '=')) {
+      if (!value_of("--memory-max", &value)) return false;
+      uint64_t bytes = 0;
+      if (!parse_size(value, &bytes) || bytes < kMinMemoryBudget) {
+        *error = "--memory-max takes a size of at least 256K, such as 512M or 4G, not \"" +
+                 std::string(value) + "\"";
+        return false;
+      }
+      options->memory_max = bytes;
     } else if (word.starts_with("-f") && !word.starts_with("--")) {
       if (!value_of("-f", &value)) return false;
       if (!parse_count(value, 1, kMaxFrames, &number)) {

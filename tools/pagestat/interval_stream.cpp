@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "policies/clock.hpp"
+#include "policies/event_stream.hpp"
 #include "policies/fifo.hpp"
 #include "policies/lru.hpp"
 #include "policies/next_use.hpp"
@@ -19,11 +20,11 @@ namespace {
 class PolicyColumns {
  public:
   PolicyColumns(const ReferenceTrace& trace, int frames)
-      : trace_(trace),
-        machines_(
+      : machines_(
             PolicyMachine<SecondChance>(frames, trace), PolicyMachine<CleanFirst>(frames, trace),
             PolicyMachine<FirstInFirstOut>(frames, trace),
             PolicyMachine<LeastRecentlyUsed>(frames, trace), PolicyMachine<Optimal>(frames, trace)),
+        stream_(trace),
         next_use_(trace) {}
 
   /// Runs on to each of `ends`, past the last call's, writing each
@@ -38,22 +39,18 @@ class PolicyColumns {
   }
 
  private:
-  // Runs one piece toward `end` that stays within a block, and so within a
-  // window of next uses.
+  // Runs one piece toward `end` that stays within a block.
   void advance(uint64_t end) {
-    const size_t block_index = static_cast<size_t>(position_ >> kEventBlockBits);
-    const uint64_t block_first = uint64_t{block_index} << kEventBlockBits;
-    const std::span<const uint32_t> block = trace_.block(block_index);
-    if (position_ >= window_end_) {
-      const size_t index = static_cast<size_t>(block_first / next_use_.window_events());
-      next_use_.fill(index, window_);
-      window_first_ = index * next_use_.window_events();
-      window_end_ = window_first_ + window_.size();
+    if (position_ == block_first_ + block_.size()) {
+      block_ = stream_.next();
+      block_first_ = stream_.first();
+      block_next_ = next_use_.next_block();
     }
-    const uint64_t piece_end = std::min(end, block_first + block.size());
-    const std::span<const uint32_t> piece = block.subspan(
-        static_cast<size_t>(position_ - block_first), static_cast<size_t>(piece_end - position_));
-    const uint32_t* next = window_.data() + (position_ - window_first_);
+    const uint64_t piece_end = std::min(end, block_first_ + block_.size());
+    const auto offset = static_cast<size_t>(position_ - block_first_);
+    const std::span<const uint32_t> piece =
+        block_.subspan(offset, static_cast<size_t>(piece_end - position_));
+    const uint32_t* next = block_next_.data() + offset;
     std::apply([&](auto&... machine) { (machine.run(piece, next), ...); }, machines_);
     position_ = piece_end;
   }
@@ -66,13 +63,14 @@ class PolicyColumns {
         machines_);
   }
 
-  const ReferenceTrace& trace_;
   std::tuple<PolicyMachine<SecondChance>, PolicyMachine<CleanFirst>, PolicyMachine<FirstInFirstOut>,
              PolicyMachine<LeastRecentlyUsed>, PolicyMachine<Optimal>>
       machines_;
+  EventStream stream_;
   NextUse next_use_;
-  std::vector<uint32_t> window_;
-  uint64_t window_first_ = 0, window_end_ = 0;
+  // The block the machines are in, with its next uses.
+  std::span<const uint32_t> block_, block_next_;
+  uint64_t block_first_ = 0;
   uint64_t position_ = 0;
 };
 
@@ -93,9 +91,10 @@ void stream_interval_rows(const ReferenceTrace& trace, int frames, int64_t inter
   std::vector<IntervalRow> rows;
   ends.reserve(stretch);
   int64_t records_in_interval = 0;
-  for (uint64_t position = 0; position < trace.events();) {
+  for (EventCursor cursor(trace); !cursor.done();) {
     // A record is one termination or two references.
-    position += is_termination_event(trace.event(position)) ? 1 : 2;
+    if (!is_termination_event(cursor.take()) && !cursor.done()) cursor.take();
+    const uint64_t position = cursor.position();
     if (++records_in_interval == interval || position == trace.events()) {
       ends.push_back(position);
       records_in_interval = 0;

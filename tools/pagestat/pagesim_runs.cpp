@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "memory/engine.hpp"
+#include "policies/event_stream.hpp"
 #include "run/trace_run.hpp"
 
 static_assert(kWhatIfPageBytes == kPageSize, "the what-if model pages as pagesim does");
@@ -29,24 +30,25 @@ int32_t address_on(int32_t page) {
 // whose page left.
 class ModelFeed {
  public:
-  ModelFeed(const ReferenceTrace& trace, PagesimRun& run) : trace_(trace), run_(run) {}
+  ModelFeed(const ReferenceTrace& trace, PagesimRun& run)
+      : trace_(trace), run_(run), cursor_(trace) {}
 
-  /// Runs the record at event `position` and returns the position after it.
-  /// REQUIRES: the engine is in this run's state.
-  uint64_t record(uint64_t position) {
+  /// Whether every record has been run.
+  bool done() const { return cursor_.done(); }
+  /// Runs the next record and returns the event position after it.
+  /// REQUIRES: !done(); the engine is in this run's state.
+  uint64_t record() {
     ++sim.record_number;
-    const uint32_t event = trace_.event(position);
+    const uint32_t event = cursor_.take();
     if (is_termination_event(event)) {
       termination(terminated_process(event));
-      position += 1;
     } else {
-      references(event, trace_.event(position + 1));
-      position += 2;
+      references(event, cursor_.take());
       run_.references += 2;
     }
     (void)take_events();
     (void)take_messages();
-    return position;
+    return cursor_.position();
   }
 
  private:
@@ -88,6 +90,7 @@ class ModelFeed {
 
   const ReferenceTrace& trace_;
   PagesimRun& run_;
+  EventCursor cursor_;
   uint32_t owner_[kFrames] = {};  ///< process number of each frame's page
 };
 
@@ -114,11 +117,10 @@ PagesimRun run_model(const ReferenceTrace& trace, int32_t mode,
       faults_before = sim.page_faults;
     }
   };
-  for (uint64_t position = 0; position < trace.events();) {
+  while (!feed.done()) {
     if (stop_before && sim.record_number + 1 >= *stop_before) break;
     if (progress != nullptr) *progress = sim.record_number + 1;
-    position = feed.record(position);
-    close_intervals(position);
+    close_intervals(feed.record());
   }
   if (stop_before) close_intervals(trace.events());  // the records not run count nothing
   run.records = sim.record_number;
@@ -196,7 +198,7 @@ void PagesimIntervals::run(std::span<const uint64_t> ends, std::vector<int64_t>*
         position_ = trace_.events();  // the records not run count nothing
         break;
       }
-      position_ = feed_->record(position_);
+      position_ = feed_->record();
     }
     tlb_misses->push_back(sim.tlb_misses - misses_before);
     faults->push_back(sim.page_faults - faults_before);

@@ -1,7 +1,7 @@
 // pagestat: what a trace does to pagesim's TLB and frames, per process and
 // over time, against other replacement policies at any number of frames.
 //   pagestat [-f FRAMES] [-i INTERVAL] [--curve] [--frames-max N] [--tlb-curve] [--csv] [--svg
-//   FILE] [TRACE]
+//   FILE] [--memory-max SIZE] [TRACE]
 #include <unistd.h>
 
 #include <algorithm>
@@ -207,7 +207,7 @@ int analyse(const PagestatOptions& options, Report& report) {
   if (!options.svg_path.empty() && !chart.open(options.svg_path))
     return cannot_run("cannot write " + options.svg_path + ": " + strerror(errno));
 
-  ReferenceTrace trace;
+  ReferenceTrace trace(TraceMemory{.budget_bytes = options.memory_max, .spill_directory = {}});
   const TraceInput input = read_trace(options.trace_path.c_str(), &trace);
   if (!input.error.empty()) return cannot_run(input.error);
   if (input.stop == ScanStop::kNotANumber || input.stop == ScanStop::kOutOfRange) {
@@ -220,6 +220,9 @@ int analyse(const PagestatOptions& options, Report& report) {
   } catch (const std::bad_alloc&) {
     report.flush();
     return cannot_run("not enough memory to run the trace (" + trace_size(trace) + ")");
+  } catch (const SpillError& error) {
+    report.flush();
+    return cannot_run(error.what());
   } catch (const std::system_error& error) {
     report.flush();
     return cannot_run(error.what());  // the helper thread or the trial process

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "policies/event_stream.hpp"
 #include "variants/machine.hpp"
 
 namespace {
@@ -19,20 +20,18 @@ int32_t address_on(int32_t page) {
 // Feeds the trace's records to `machine`, each to `sink`; stops where the
 // model stops.
 void feed(const ReferenceTrace& trace, variants::Machine& machine, variants::EventSink& sink) {
-  for (uint64_t position = 0; position < trace.events();) {
-    const uint32_t event = trace.event(position);
+  for (EventCursor cursor(trace); !cursor.done();) {
+    const uint32_t event = cursor.take();
     int32_t fields[3];
     if (is_termination_event(event)) {
       fields[0] = trace.activity(terminated_process(event)).proc;
       fields[1] = fields[2] = 0;
-      position += 1;
     } else {
       const PageKey read = trace.page_key(referenced_page(event));
-      const PageKey write = trace.page_key(referenced_page(trace.event(position + 1)));
+      const PageKey write = trace.page_key(referenced_page(cursor.take()));
       fields[0] = read.proc;
       fields[1] = address_on(read.page);
       fields[2] = address_on(write.page);
-      position += 2;
     }
     if (machine.run_record(fields, sink) == variants::RecordResult::kStopped) return;
   }

@@ -68,6 +68,10 @@ TraceInput read_trace(const char* path, ReferenceTrace* trace) {
     input.error = memory_note(fd, *trace, scanner ? scanner->record_offset() : 0);
     close(fd);
     return input;
+  } catch (const SpillError& error) {
+    input.error = error.what();
+    close(fd);
+    return input;
   }
   input.stop = scanner->stop_reason();
   input.stop_offset = scanner->stop_offset();
