@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "policies/event_stream.hpp"
+#include "policies/next_use.hpp"
+
 namespace {
 
 TEST(ReferenceTrace, RecordsBecomeAReadThenAWriteOrATermination) {
@@ -79,6 +84,49 @@ TEST(ReferenceTrace, IntervalsEndAfterEveryStretchOfRecords) {
   EXPECT_EQ(trace.interval_ends(5), (std::vector<uint64_t>{8}));
   EXPECT_EQ(trace.interval_ends(9), (std::vector<uint64_t>{8}));
   EXPECT_TRUE(ReferenceTrace().interval_ends(3).empty());
+}
+
+// Everything a pass reads of a spilled trace (the events forward and
+// backward, and the next uses) is what it reads of the same trace in memory.
+TEST(ReferenceTrace, ASpilledTraceReadsBackAsItWasAdded) {
+  ReferenceTrace held,
+      spilled(TraceMemory{.budget_bytes = kMinMemoryBudget, .spill_directory = {}});
+  std::mt19937 random(5);
+  while (held.events() < 40 * spilled.block_events() + 77) {
+    const auto proc = static_cast<int32_t>(random() % 4);
+    const int32_t read = random() % 300 == 0 ? 0 : static_cast<int32_t>(random() % 40'000) + 1;
+    const auto write = static_cast<int32_t>(random() % 40'000);
+    held.add_record(proc, read, write);
+    spilled.add_record(proc, read, write);
+  }
+  ASSERT_FALSE(held.spilled());
+  ASSERT_TRUE(spilled.spilled());
+  ASSERT_FALSE(spilled.holds_block(spilled.blocks() - 2));
+  ASSERT_TRUE(spilled.holds_block(spilled.blocks() - 1));
+  for (const auto direction :
+       {EventStream::Direction::kForward, EventStream::Direction::kBackward}) {
+    EventStream stream(spilled, direction);
+    uint64_t events = 0;
+    for (std::span<const uint32_t> block = stream.next(); !block.empty(); block = stream.next()) {
+      for (size_t j = 0; j < block.size(); ++j)
+        ASSERT_EQ(block[j], held.held_event(stream.first() + j)) << stream.first() + j;
+      events += block.size();
+    }
+    EXPECT_EQ(events, held.events());
+  }
+  NextUse held_next(held), spilled_next(spilled);
+  std::vector<uint32_t> expected;
+  for (size_t b = 0; b < held.blocks(); ++b) {
+    const std::span<const uint32_t> next = held_next.next_block();
+    expected.insert(expected.end(), next.begin(), next.end());
+  }
+  for (uint64_t first = 0; first < spilled.events(); first += spilled.block_events()) {
+    const std::span<const uint32_t> next = spilled_next.next_block();
+    ASSERT_EQ(std::vector<uint32_t>(next.begin(), next.end()),
+              std::vector<uint32_t>(expected.begin() + static_cast<ptrdiff_t>(first),
+                                    expected.begin() + static_cast<ptrdiff_t>(first + next.size())))
+        << "block at " << first;
+  }
 }
 
 }  // namespace

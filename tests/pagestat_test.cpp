@@ -25,6 +25,25 @@ std::string busy_trace() {
   return text;
 }
 
+// Enough records to spill many blocks under the smallest budget: several
+// processes over about a hundred pages, some of them ending.
+std::string long_trace() {
+  std::string text;
+  uint32_t state = 12345;
+  const auto next = [&state](uint32_t bound) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % bound;
+  };
+  for (int r = 0; r < 60'000; ++r) {
+    const uint32_t proc = next(4);
+    const uint32_t hot = next(3) == 0 ? 32 : 6;  // mostly a few pages, at times many
+    const uint32_t read = next(400) == 0 ? 0 : next(hot) * 1024 + 7;
+    text += std::to_string(proc) + " " + std::to_string(read) + " " +
+            std::to_string(next(hot) * 1024 + 3) + "\n";
+  }
+  return text;
+}
+
 size_t lines_in(const std::string& text) {
   size_t lines = 0;
   for (const char c : text) lines += c == '\n';
@@ -156,6 +175,54 @@ TEST(Pagestat, CannotRunExitsWithTwoAndOneLine) {
     const RunResult run = pagestat(folder, c.arguments, options);
     EXPECT_EQ(run.exit_status, 2) << c.error;
     EXPECT_EQ(run.err, c.error);
+  }
+}
+
+TEST(Pagestat, ASpilledTraceGivesTheReportOfOneHeldInMemory) {
+  TempFolder folder;
+  folder.write("data.txt", long_trace());
+  const std::vector<std::vector<std::string>> reports = {
+      {"--curve", "-i", "500", "--tlb-curve", "--svg", "chart.svg"},
+      {"-i", "3"},  // more intervals than are held: the rows are run again
+      {"--csv", "--curve"},
+  };
+  for (const auto& arguments : reports) {
+    const RunResult held = pagestat(folder, arguments);
+    ASSERT_EQ(held.exit_status, 0) << held.err;
+    const std::string held_chart = folder.exists("chart.svg") ? folder.read("chart.svg") : "";
+    std::vector<std::string> spilling = arguments;
+    spilling.insert(spilling.begin(), {"--memory-max", "256K"});
+    const RunResult spilled = pagestat(folder, spilling);
+    ASSERT_EQ(spilled.exit_status, 0) << spilled.err;
+    EXPECT_EQ(spilled.out, held.out) << arguments[0];
+    EXPECT_EQ(spilled.err, held.err) << arguments[0];
+    if (!held_chart.empty()) {
+      EXPECT_EQ(folder.read("chart.svg"), held_chart);
+    }
+  }
+}
+
+TEST(Pagestat, ASpillThatCannotBeWrittenExitsWithTwoAndOneLine) {
+  const struct {
+    const char* shell_prefix;
+    const char* error;
+  } cases[] = {
+      {"export TMPDIR=/no/such/folder;",
+       "pagestat: cannot make a temporary file in /no/such/folder: No such file or directory\n"},
+      {"export TMPDIR=/tmp; ulimit -f 64;",
+       "pagestat: cannot write the spilled trace to /tmp: File too large\n"},
+  };
+  TempFolder folder;
+  folder.write("data.txt", long_trace());
+  for (const auto& c : cases) {
+    RunOptions options;
+    options.shell_prefix = c.shell_prefix;
+    const RunResult spilling = pagestat(folder, {"--memory-max", "256K"}, options);
+    EXPECT_EQ(spilling.exit_status, 2) << c.error;
+    EXPECT_EQ(spilling.err, c.error);
+    EXPECT_EQ(spilling.out, "");
+    // Under the default budget the same trace needs no file.
+    EXPECT_EQ(pagestat(folder, {}, options).exit_status, 0) << c.shell_prefix;
   }
 }
 

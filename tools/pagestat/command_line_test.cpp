@@ -42,6 +42,28 @@ TEST(CommandLine, EveryOptionInItsForms) {
   EXPECT_TRUE(options.help);
 }
 
+TEST(CommandLine, SizesTakeBinarySuffixesInEitherCase) {
+  const struct {
+    const char* text;
+    uint64_t bytes;
+  } cases[] = {
+      {"1048576", 1048576},        {"300B", 300},
+      {"256K", 256 << 10},         {"512m", 512 << 20},
+      {"2GiB", uint64_t{2} << 30}, {"3gb", uint64_t{3} << 30},
+      {"1T", uint64_t{1} << 40},   {"1024T", uint64_t{1} << 50},
+  };
+  for (const auto& c : cases) {
+    uint64_t bytes = 0;
+    EXPECT_TRUE(parse_size(c.text, &bytes)) << c.text;
+    EXPECT_EQ(bytes, c.bytes) << c.text;
+  }
+  PagestatOptions options;
+  std::string error;
+  EXPECT_EQ(options.memory_max, uint64_t{1} << 30);
+  ASSERT_TRUE(parse({"--memory-max", "64M"}, &options, &error)) << error;
+  EXPECT_EQ(options.memory_max, uint64_t{64} << 20);
+}
+
 TEST(CommandLine, WrongCommandLinesAreRefusedWithTheReason) {
   const struct {
     std::vector<const char*> words;
@@ -59,6 +81,17 @@ TEST(CommandLine, WrongCommandLinesAreRefusedWithTheReason) {
       {{"--curves"}, "unknown option --curves (pagestat -h shows the usage)"},
       {{"-x"}, "unknown option -x (pagestat -h shows the usage)"},
       {{"a.txt", "b.txt"}, "one trace only: \"b.txt\" is one too many"},
+      {{"--memory-max", "255K"},
+       "--memory-max takes a size of at least 256K, such as 512M or 4G, not \"255K\""},
+      {{"--memory-max=1X"},
+       "--memory-max takes a size of at least 256K, such as 512M or 4G, not \"1X\""},
+      {{"--memory-max", "G"},
+       "--memory-max takes a size of at least 256K, such as 512M or 4G, not \"G\""},
+      {{"--memory-max", "-1G"},
+       "--memory-max takes a size of at least 256K, such as 512M or 4G, not \"-1G\""},
+      {{"--memory-max", "2048T"},
+       "--memory-max takes a size of at least 256K, such as 512M or 4G, not \"2048T\""},
+      {{"--memory-max"}, "--memory-max needs a value"},
   };
   for (const auto& c : cases) {
     PagestatOptions options;
