@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "memory/double_hits.hpp"
 #include "memory/engine.hpp"
 #include "memory/invariants.hpp"
 #include "memory/tables.hpp"
@@ -29,6 +30,29 @@ constexpr int kRecordBatch = 64;
   }
 }
 
+// Runs a batch of records: runs of double TLB hits on the short path, the
+// others one by one. The debug build checks the tables after every record
+// of a run too.
+void run_batch(const int32_t (*batch)[kBatchedRecordSlots], int count, bool& markers_apart) {
+  const bool hits_run_short = display_window_misses_next(count);
+  for (int i = 0; i < count;) {
+    if (hits_run_short) [[likely]] {
+      const int next = run_double_tlb_hits(batch, i, kCheckInvariants ? i + 1 : count);
+      if (next != i) {
+        if constexpr (kCheckInvariants) {
+          markers_apart =
+              markers_apart && record_keeps_markers_apart(batch[i][0], batch[i][1], batch[i][2]);
+          check_invariants(markers_apart);
+        }
+        i = next;
+        continue;
+      }
+    }
+    run_record(batch[i], markers_apart);
+    ++i;
+  }
+}
+
 }  // namespace
 
 void run_trace() {
@@ -40,7 +64,7 @@ void run_trace() {
   for (;;) {
     const int count = sim.trace_file.read_learned_records(batch, kRecordBatch);
     if (count > 0) [[likely]] {
-      for (int i = 0; i < count; ++i) run_record(batch[i], markers_apart);
+      run_batch(batch, count, markers_apart);
       std::memcpy(record, batch[count - 1], sizeof record);
       continue;
     }
