@@ -407,9 +407,74 @@ int TraceScanner::read_learned_window_records(int32_t records[][kBatchedRecordSl
   return count;
 }
 
-// The gathering batch loop, compiled once for SSSE3 and once for AVX2.
+namespace {
+
+// Bit i set when byte i of the 64 at `p` is a newline.
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline uint64_t newline_mask(
+    const char* p) {
+  uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const auto newlines =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+    mask |= uint64_t{newlines} << (16 * i);
+  }
+  return mask;
+}
+
+}  // namespace
+
+// The batch loop for records of a line each, the window starting at the
+// newline before the record. Where the next record starts is the next
+// newline, found in a mask of 64 bytes at a time, not the end of the record
+// just matched: the records' shape lookups do not wait for one another. A
+// record counts only when its shape ends at that newline, so each is read
+// as the loop below would read it; any other (a layout not learned, several
+// records to a line, "\r\n") ends this loop.
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
+TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity) {
+  const char* window = position_;
+  const char* const window_end = window_end_;
+  // 64 bytes can be loaded from positions up to here.
+  const char* const mask_end = buffer_ + sizeof buffer_ - 64;
+  if (window >= window_end || window > mask_end || *window != '\n') return 0;
+  const char* base = window;
+  uint64_t newlines = newline_mask(base) & ~uint64_t{1};  // those after the window's own
+  const char* last_item = nullptr;
+  int count = 0;
+  for (; count < capacity && window < window_end; ++count) {
+    if (newlines == 0) {
+      // The window's newline is the last of those 64 bytes: the next 64.
+      if (window > mask_end) break;
+      base = window;
+      newlines = newline_mask(base) & ~uint64_t{1};
+      if (newlines == 0) break;
+    }
+    const char* const next = base + std::countr_zero(newlines);
+    const RecordShape* shape = matching_shape(window);
+    if (shape == nullptr || window + shape->end != next) break;
+    gather_window_numbers(*shape, window, records[count]);
+    last_item = window + shape->first_item;
+    window = next;
+    newlines &= newlines - 1;
+  }
+  if (count == 0) return 0;
+  position_ = window;
+  record_offset_ = reinterpret_cast<uintptr_t>(last_item) + window_bias_;
+  return count;
+}
+
+// The gathering batch loop, compiled once for SSSE3 and once for AVX2: the
+// records of a line each first, then any record of a learned layout.
 [[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
 TraceScanner::gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
+  const int lines = gather_line_records(records, capacity);
+  if (lines == capacity) return lines;
+  return lines + gather_any_learned_records(records + lines, capacity - lines);
+}
+
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
+TraceScanner::gather_any_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
   const char* window = position_;
   const char* const window_end = window_end_;
   const char* last_item = nullptr;

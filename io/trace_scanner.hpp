@@ -103,6 +103,8 @@ class TraceScanner {
   int read_learned_gathered_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int read_learned_gathered_records_vex(int32_t records[][kBatchedRecordSlots], int capacity);
   int gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
+  int gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity);
+  int gather_any_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
   bool read_plain_record(int32_t fields[kRecordFields]);
   bool scan_number(int32_t* value);
   bool skip_space();
