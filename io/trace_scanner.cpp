@@ -243,6 +243,7 @@ TraceScanner::RecordShape TraceScanner::shape_of(uint32_t digit_mask) {
   // might go on past it.
   if (end[2] >= kWindowBytes) return shape;
   shape.end = static_cast<uint8_t>(end[2]);
+  shape.beyond_end = 0xFFFF & (0xFFFFu << end[2]);
   std::memset(shape.gather, 0x80, sizeof shape.gather);  // a shuffle index of 0x80 gives 0
   for (int field = 0; field < kRecordFields; ++field) {
     const int digits = end[field] - start[field];
@@ -424,6 +425,26 @@ namespace {
 
 }  // namespace
 
+// Whether the line from `window` to the newline at `next` is a record of
+// `shape`: it ends there, and up to there its digits lie where the shape's
+// do and its other bytes are the shape's separators. Those bytes alone make
+// the record, so this proves what matching_shape does without looking the
+// shape up (the bytes after the newline, which its digit mask covers too,
+// belong to the next record).
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline bool TraceScanner::line_fits_shape(
+    const RecordShape& shape, const char* window, const char* next) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window));
+  const __m128i biased = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - '0')));
+  const __m128i digits = _mm_cmplt_epi8(biased, _mm_set1_epi8(-128 + 10));
+  // Digits become 0, as they are in separator_bytes; a shape whose
+  // separators are not learned yet has 0xFF at its digits and never fits.
+  const __m128i others = _mm_andnot_si128(digits, bytes);
+  const __m128i same = _mm_cmpeq_epi8(
+      others, _mm_load_si128(reinterpret_cast<const __m128i*>(shape.separator_bytes)));
+  const auto same_bytes = static_cast<uint32_t>(_mm_movemask_epi8(same)) | shape.beyond_end;
+  return (same_bytes == 0xFFFF) & (window + shape.end == next);
+}
+
 // The batch loop for records of a line each, the window starting at the
 // newline before the record. Where the next record starts is the next
 // newline, found in a mask of 64 bytes at a time, not the end of the record
@@ -440,6 +461,10 @@ TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int ca
   if (window >= window_end || window > mask_end || *window != '\n') return 0;
   const char* base = window;
   uint64_t newlines = newline_mask(base) & ~uint64_t{1};  // those after the window's own
+  // The shape of the line before, which the next line mostly has too; at
+  // first one that no line fits (its end is 0).
+  static const RecordShape kNoShape{};
+  const RecordShape* shape = &kNoShape;
   const char* last_item = nullptr;
   int count = 0;
   for (; count < capacity && window < window_end; ++count) {
@@ -450,9 +475,11 @@ TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int ca
       newlines = newline_mask(base) & ~uint64_t{1};
       if (newlines == 0) break;
     }
-    const char* const next = base + std::countr_zero(newlines);
-    const RecordShape* shape = matching_shape(window);
-    if (shape == nullptr || window + shape->end != next) break;
+    const char* const next = base + static_cast<uint32_t>(std::countr_zero(newlines));
+    if (!line_fits_shape(*shape, window, next)) [[unlikely]] {
+      shape = matching_shape(window);
+      if (shape == nullptr || window + shape->end != next) break;
+    }
     gather_window_numbers(*shape, window, records[count]);
     last_item = window + shape->first_item;
     window = next;

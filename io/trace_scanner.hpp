@@ -82,6 +82,7 @@ class TraceScanner {
     alignas(16) uint8_t separator_bytes[kWindowBytes];   ///< the separators, 0 elsewhere
     alignas(16) uint32_t halves_weights[4];  ///< per number: 10000, 1, negated if negative
     uint32_t key;                            ///< the digit mask + 1; 0 in an unused slot
+    uint32_t beyond_end;                     ///< a bit for each window byte from `end` on
     uint8_t end;         ///< the byte after the third number; 0: no record of this pattern
     uint8_t first_item;  ///< where the first number starts, its sign included
     uint8_t negative;    ///< bit per number
@@ -95,6 +96,7 @@ class TraceScanner {
                                     int32_t values[4]);
   bool learn_window_record(int32_t fields[kRecordFields]);
   const RecordShape* matching_shape(const char* window) const;
+  static bool line_fits_shape(const RecordShape& shape, const char* window, const char* next);
   void finish_window_record(const RecordShape& shape, const char* window, const int32_t values[],
                             int32_t fields[kRecordFields]);
   bool read_window_record(int32_t fields[kRecordFields]);
