@@ -82,6 +82,7 @@ void TraceScanner::attach(ReadBlockFunction read_block, void* context, size_t bl
   stop_offset_ = 0;
   record_offset_ = 0;
   number_offset_ = 0;
+  line_loop_rest_ = 0;
 }
 
 void TraceScanner::end_block() {
@@ -453,7 +454,8 @@ namespace {
 // as the loop below would read it; any other (a layout not learned, several
 // records to a line, "\r\n") ends this loop.
 [[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
-TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity) {
+TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity,
+                                  int* misfits) {
   const char* window = position_;
   const char* const window_end = window_end_;
   // 64 bytes can be loaded from positions up to here.
@@ -477,6 +479,7 @@ TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int ca
     }
     const char* const next = base + static_cast<uint32_t>(std::countr_zero(newlines));
     if (!line_fits_shape(*shape, window, next)) [[unlikely]] {
+      ++*misfits;
       shape = matching_shape(window);
       if (shape == nullptr || window + shape->end != next) break;
     }
@@ -495,7 +498,16 @@ TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int ca
 // records of a line each first, then any record of a learned layout.
 [[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
 TraceScanner::gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
-  const int lines = gather_line_records(records, capacity);
+  if (line_loop_rest_ != 0) {
+    --line_loop_rest_;
+    return gather_any_learned_records(records, capacity);
+  }
+  int misfits = 0;
+  const int lines = gather_line_records(records, capacity, &misfits);
+  // Where few lines have the layout of the line before (a trace of many
+  // layouts, about equally common), the loop costs more than it saves: it
+  // is left alone for a while.
+  if (misfits * 4 > lines) line_loop_rest_ = kLineLoopRest;
   if (lines == capacity) return lines;
   return lines + gather_any_learned_records(records + lines, capacity - lines);
 }

@@ -105,7 +105,7 @@ class TraceScanner {
   int read_learned_gathered_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int read_learned_gathered_records_vex(int32_t records[][kBatchedRecordSlots], int capacity);
   int gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
-  int gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity);
+  int gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity, int* misfits);
   int gather_any_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
   bool read_plain_record(int32_t fields[kRecordFields]);
   bool scan_number(int32_t* value);
@@ -142,6 +142,9 @@ class TraceScanner {
   bool gather_ = false;    ///< the processor has SSSE3's byte shuffles
   bool vex_ = false;       ///< and AVX2: the batch loop in three-operand form
   bool learning_ = false;  ///< a record's shape has just been learned
+  /// Batches of records to read before the line loop is tried again.
+  int line_loop_rest_ = 0;
+  static constexpr int kLineLoopRest = 64;
   static constexpr int kShapeSetBits = 8;
   /// Shapes met so far, two to a set chosen by a hash of their digit mask.
   RecordShape shapes_[1 << kShapeSetBits][2] = {};

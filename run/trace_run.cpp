@@ -13,6 +13,8 @@ namespace {
 // Records the scanner converts in one call where the trace repeats its
 // layouts: enough to spread the call over many, few enough to stay in L1.
 constexpr int kRecordBatch = 64;
+// A batch has few TLB misses below one in this many records.
+constexpr int kFewMissesPerRecord = 8;
 
 // Runs one record read: the display around it, and the debug build's checks.
 [[gnu::always_inline]] inline void run_record(const int32_t record[kRecordFields],
@@ -30,26 +32,28 @@ constexpr int kRecordBatch = 64;
   }
 }
 
-// Runs a batch of records: runs of double TLB hits on the short path, the
-// others one by one. The debug build checks the tables after every record
-// of a run too.
-void run_batch(const int32_t (*batch)[kBatchedRecordSlots], int count, bool& markers_apart) {
-  const bool hits_run_short = display_window_misses_next(count);
+// Runs a batch of records: runs of double TLB hits on the short path (when
+// `try_hits`), the others one by one. The debug build checks the tables
+// after every record of a run too.
+void run_batch(const int32_t (*batch)[kBatchedRecordSlots], int count, bool try_hits,
+               bool& markers_apart) {
+  if (!try_hits || !display_window_misses_next(count)) {
+    for (int i = 0; i < count; ++i) run_record(batch[i], markers_apart);
+    return;
+  }
   for (int i = 0; i < count;) {
-    if (hits_run_short) [[likely]] {
-      const int next = run_double_tlb_hits(batch, i, kCheckInvariants ? i + 1 : count);
-      if (next != i) {
-        if constexpr (kCheckInvariants) {
-          markers_apart =
-              markers_apart && record_keeps_markers_apart(batch[i][0], batch[i][1], batch[i][2]);
-          check_invariants(markers_apart);
-        }
-        i = next;
-        continue;
-      }
+    const int next = run_double_tlb_hits(batch, i, kCheckInvariants ? i + 1 : count);
+    if (next == i) {
+      run_record(batch[i], markers_apart);
+      ++i;
+      continue;
     }
-    run_record(batch[i], markers_apart);
-    ++i;
+    if constexpr (kCheckInvariants) {
+      markers_apart =
+          markers_apart && record_keeps_markers_apart(batch[i][0], batch[i][1], batch[i][2]);
+      check_invariants(markers_apart);
+    }
+    i = next;
   }
 }
 
@@ -61,10 +65,15 @@ void run_trace() {
   int32_t record[kRecordFields] = {0, 0, 0};
   bool markers_apart = true;  // only looked at by the debug build's checks
   int32_t batch[kRecordBatch][kBatchedRecordSlots];
+  // Where most records miss the TLB, trying the short path first only adds
+  // to their cost: a batch tries it when the one before had few misses.
+  bool try_hits = true;
   for (;;) {
     const int count = sim.trace_file.read_learned_records(batch, kRecordBatch);
     if (count > 0) [[likely]] {
-      run_batch(batch, count, markers_apart);
+      const int64_t misses_before = sim.tlb_misses;
+      run_batch(batch, count, try_hits, markers_apart);
+      try_hits = (sim.tlb_misses - misses_before) * kFewMissesPerRecord < count;
       std::memcpy(record, batch[count - 1], sizeof record);
       continue;
     }
