@@ -244,7 +244,7 @@ TraceScanner::RecordShape TraceScanner::shape_of(uint32_t digit_mask) {
   // might go on past it.
   if (end[2] >= kWindowBytes) return shape;
   shape.end = static_cast<uint8_t>(end[2]);
-  shape.beyond_end = 0xFFFF & (0xFFFFu << end[2]);
+  shape.beyond_end = static_cast<uint16_t>(0xFFFFu << end[2]);
   std::memset(shape.gather, 0x80, sizeof shape.gather);  // a shuffle index of 0x80 gives 0
   for (int field = 0; field < kRecordFields; ++field) {
     const int digits = end[field] - start[field];
@@ -446,6 +446,15 @@ namespace {
   return (same_bytes == 0xFFFF) & (window + shape.end == next);
 }
 
+// How many of up to `capacity` records from `window` on surely start below
+// window_end_: a record moves the window on by kWindowBytes - 1 at most, so
+// a batch loop that runs this many needs no check of the window's own.
+int TraceScanner::records_within_reach(const char* window, int capacity) const {
+  if (window >= window_end_) return 0;
+  const auto reach = (window_end_ - window + kWindowBytes - 2) / (kWindowBytes - 1);
+  return reach < capacity ? static_cast<int>(reach) : capacity;
+}
+
 // The batch loop for records of a line each, the window starting at the
 // newline before the record. Where the next record starts is the next
 // newline, found in a mask of 64 bytes at a time, not the end of the record
@@ -467,9 +476,10 @@ TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int ca
   // first one that no line fits (its end is 0).
   static const RecordShape kNoShape{};
   const RecordShape* shape = &kNoShape;
-  const char* last_item = nullptr;
+  const int limit = records_within_reach(window, capacity);
+  const char* last_window = nullptr;
   int count = 0;
-  for (; count < capacity && window < window_end; ++count) {
+  for (; count < limit; ++count) {
     if (newlines == 0) {
       // The window's newline is the last of those 64 bytes: the next 64.
       if (window > mask_end) break;
@@ -480,17 +490,19 @@ TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int ca
     const char* const next = base + static_cast<uint32_t>(std::countr_zero(newlines));
     if (!line_fits_shape(*shape, window, next)) [[unlikely]] {
       ++*misfits;
-      shape = matching_shape(window);
-      if (shape == nullptr || window + shape->end != next) break;
+      const RecordShape* const found = matching_shape(window);
+      if (found == nullptr || window + found->end != next) break;
+      shape = found;
     }
     gather_window_numbers(*shape, window, records[count]);
-    last_item = window + shape->first_item;
+    last_window = window;
     window = next;
     newlines &= newlines - 1;
   }
   if (count == 0) return 0;
   position_ = window;
-  record_offset_ = reinterpret_cast<uintptr_t>(last_item) + window_bias_;
+  // `shape` is still the last record's.
+  record_offset_ = reinterpret_cast<uintptr_t>(last_window) + window_bias_ + shape->first_item;
   return count;
 }
 
