@@ -17,10 +17,13 @@ constexpr int kRecordBatch = 64;
 constexpr int kFewMissesPerRecord = 8;
 
 // Runs one record read: the display around it, and the debug build's checks.
+// `kMayDisplay` false: the caller knows the record is outside the display
+// window.
+template <bool kMayDisplay = true>
 [[gnu::always_inline]] inline void run_record(const int32_t record[kRecordFields],
                                               bool& markers_apart) {
   ++sim.record_number;
-  const bool displayed = in_display_window();
+  const bool displayed = kMayDisplay && in_display_window();
   if (displayed) [[unlikely]]
     echo_record(record);
   process_record(record);
@@ -33,18 +36,23 @@ constexpr int kFewMissesPerRecord = 8;
 }
 
 // Runs a batch of records: runs of double TLB hits on the short path (when
-// `try_hits`), the others one by one. The debug build checks the tables
-// after every record of a run too.
+// `try_hits`), the others one by one; the display window is looked at once
+// for the whole batch when it lies outside. The debug build checks the
+// tables after every record of a run too.
 void run_batch(const int32_t (*batch)[kBatchedRecordSlots], int count, bool try_hits,
                bool& markers_apart) {
-  if (!try_hits || !display_window_misses_next(count)) {
+  if (!display_window_misses_next(count)) [[unlikely]] {
     for (int i = 0; i < count; ++i) run_record(batch[i], markers_apart);
+    return;
+  }
+  if (!try_hits) {
+    for (int i = 0; i < count; ++i) run_record<false>(batch[i], markers_apart);
     return;
   }
   for (int i = 0; i < count;) {
     const int next = run_double_tlb_hits(batch, i, kCheckInvariants ? i + 1 : count);
     if (next == i) {
-      run_record(batch[i], markers_apart);
+      run_record<false>(batch[i], markers_apart);
       ++i;
       continue;
     }
