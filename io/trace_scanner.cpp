@@ -244,7 +244,7 @@ TraceScanner::RecordShape TraceScanner::shape_of(uint32_t digit_mask) {
   // might go on past it.
   if (end[2] >= kWindowBytes) return shape;
   shape.end = static_cast<uint8_t>(end[2]);
-  shape.beyond_end = static_cast<uint16_t>(0xFFFFu << end[2]);
+  shape.within_end = static_cast<uint16_t>((1u << end[2]) - 1);
   std::memset(shape.gather, 0x80, sizeof shape.gather);  // a shuffle index of 0x80 gives 0
   for (int field = 0; field < kRecordFields; ++field) {
     const int digits = end[field] - start[field];
@@ -435,15 +435,13 @@ namespace {
 [[gnu::always_inline]] __attribute__((target("ssse3"))) inline bool TraceScanner::line_fits_shape(
     const RecordShape& shape, const char* window, const char* next) {
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window));
-  const __m128i biased = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - '0')));
-  const __m128i digits = _mm_cmplt_epi8(biased, _mm_set1_epi8(-128 + 10));
-  // Digits become 0, as they are in separator_bytes; a shape whose
-  // separators are not learned yet has 0xFF at its digits and never fits.
-  const __m128i others = _mm_andnot_si128(digits, bytes);
+  if (((digit_mask_of(bytes) ^ (shape.key - 1)) & shape.within_end) != 0) return false;
+  // A shape whose separators are not learned yet has 0xFF there: no fit.
+  const __m128i separators = _mm_and_si128(
+      bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(shape.separator_select)));
   const __m128i same = _mm_cmpeq_epi8(
-      others, _mm_load_si128(reinterpret_cast<const __m128i*>(shape.separator_bytes)));
-  const auto same_bytes = static_cast<uint32_t>(_mm_movemask_epi8(same)) | shape.beyond_end;
-  return (same_bytes == 0xFFFF) & (window + shape.end == next);
+      separators, _mm_load_si128(reinterpret_cast<const __m128i*>(shape.separator_bytes)));
+  return window + shape.end == next && _mm_movemask_epi8(same) == 0xFFFF;
 }
 
 // How many of up to `capacity` records from `window` on surely start below

@@ -82,7 +82,7 @@ class TraceScanner {
     alignas(16) uint8_t separator_bytes[kWindowBytes];   ///< the separators, 0 elsewhere
     alignas(16) uint32_t halves_weights[4];  ///< per number: 10000, 1, negated if negative
     uint32_t key;                            ///< the digit mask + 1; 0 in an unused slot
-    uint16_t beyond_end;                     ///< a bit for each window byte from `end` on
+    uint16_t within_end;                     ///< a bit for each window byte before `end`
     uint8_t end;         ///< the byte after the third number; 0: no record of this pattern
     uint8_t first_item;  ///< where the first number starts, its sign included
     uint8_t negative;    ///< bit per number

@@ -376,12 +376,17 @@ TEST(TraceScanner, BatchesOfWholeLinesHandOverAtAnyOtherLine) {
       "4\n58414\n56794\n",  // a record over three lines
       "4 58414 5679\n",     // a layout of its own
       blank_line,
+      std::string("4 58414 5\0\0"
+                  "94\n",
+                  14),  // NUL bytes where digits were
   };
   on_both_instruction_sets([&] {
     std::mt19937_64 random(13);
     for (const std::string& odd : odd_lines) {
+      // The first batches start the line loop; odd lines come after.
       std::string trace;
-      for (int record = 0; record < 500; ++record) trace += random() % 8 == 0 ? odd : common;
+      for (int record = 0; record < 500; ++record)
+        trace += record >= 150 && random() % 8 == 0 ? odd : common;
       const Scanned single = scan(trace, 1 << 20);
       ASSERT_EQ(scan_in_batches(trace, 64, 1 << 20, single), single) << "odd line: " << odd;
     }
