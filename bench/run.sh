@@ -15,7 +15,8 @@
 # second, MB/s of data.txt and out.txt and peak RSS, the medians of the
 # floor's reading and writing, the plain program's wall seconds, the ratios
 # of the plain program's median wall and user seconds to pagesim's, and
-# pagesim's median wall seconds over the floor's (reading plus writing).
+# pagesim's median wall seconds over the floor's (reading plus writing), and
+# the one-minute load average when the row was done.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=bench/common.sh
@@ -48,9 +49,9 @@ mkdir -p "$run"
 trap 'rm -rf "$run"' EXIT
 echo "pagesim benchmark: $pagesim, $runs runs each, in $work ($(nproc) cores)"
 
-printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s %7s %7s %7s %7s %7s\n' workload records \
+printf '%-8s %9s %7s %7s %7s %8s %9s %9s %8s %7s %7s %7s %7s %7s %7s %6s\n' workload records \
   wall_s user_s sys_s Mrec/s data_MB/s out_MB/s rss_MiB cat_s write_s plain_s x_wall x_user \
-  x_floor
+  x_floor load
 declare -A pagesim_wall
 for records in 1000000 10000000; do
   for workload in local uniform mixed; do
@@ -78,14 +79,17 @@ for records in 1000000 10000000; do
     rm -f pagesim.out.txt copy.txt
     data_bytes=$(stat -c %s data.txt)
     [ "$records" -ne 10000000 ] || pagesim_wall[$workload]=$wall
-    awk -v w="$workload" -v n="$records" -v wall="$wall" -v user="$user" -v sys="$sys" \
+    # The machine's load while the row was measured: other programs'
+    # work takes from every time here, the floor's too.
+    read -r load _ < /proc/loadavg
+    awk -v w="$workload" -v n="$records" -v wall="$wall" -v user="$user" -v sys="$sys" -v load="$load" \
       -v rss="$rss" -v db="$data_bytes" -v ob="$out_bytes" -v cat_wall="$cat_wall" \
       -v write_wall="$write_wall" -v plain_wall="$plain_wall" -v plain_user="$plain_user" 'BEGIN {
         floor = cat_wall + write_wall
-        printf "%-8s %9d %7.3f %7.3f %7.3f %8.2f %9.1f %9.1f %8.2f %7.3f %7.3f %7.3f %7.2f %7.2f %7.2f\n",
+        printf "%-8s %9d %7.3f %7.3f %7.3f %8.2f %9.1f %9.1f %8.2f %7.3f %7.3f %7.3f %7.2f %7.2f %7.2f %6.2f\n",
           w, n, wall, user, sys, n / wall / 1e6, db / wall / 1e6, ob / wall / 1e6, rss / 1024,
           cat_wall, write_wall, plain_wall, plain_wall / wall, (user > 0 ? plain_user / user : 0),
-          (floor > 0 ? wall / floor : 0) }'
+          (floor > 0 ? wall / floor : 0), load }'
     rm -f out.txt
     cd "$root"
   done

@@ -82,6 +82,7 @@ void TraceScanner::attach(ReadBlockFunction read_block, void* context, size_t bl
   stop_offset_ = 0;
   record_offset_ = 0;
   number_offset_ = 0;
+  line_loop_rest_ = 0;
 }
 
 void TraceScanner::end_block() {
@@ -243,6 +244,7 @@ TraceScanner::RecordShape TraceScanner::shape_of(uint32_t digit_mask) {
   // might go on past it.
   if (end[2] >= kWindowBytes) return shape;
   shape.end = static_cast<uint8_t>(end[2]);
+  shape.within_end = static_cast<uint16_t>((1u << end[2]) - 1);
   std::memset(shape.gather, 0x80, sizeof shape.gather);  // a shuffle index of 0x80 gives 0
   for (int field = 0; field < kRecordFields; ++field) {
     const int digits = end[field] - start[field];
@@ -407,9 +409,121 @@ int TraceScanner::read_learned_window_records(int32_t records[][kBatchedRecordSl
   return count;
 }
 
-// The gathering batch loop, compiled once for SSSE3 and once for AVX2.
+namespace {
+
+// Bit i set when byte i of the 64 at `p` is a newline.
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline uint64_t newline_mask(
+    const char* p) {
+  uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const auto newlines =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+    mask |= uint64_t{newlines} << (16 * i);
+  }
+  return mask;
+}
+
+}  // namespace
+
+// Whether the line from `window` to the newline at `next` is a record of
+// `shape`: it ends there, and up to there its digits lie where the shape's
+// do and its other bytes are the shape's separators. Those bytes alone make
+// the record, so this proves what matching_shape does without looking the
+// shape up (the bytes after the newline, which its digit mask covers too,
+// belong to the next record).
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline bool TraceScanner::line_fits_shape(
+    const RecordShape& shape, const char* window, const char* next) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window));
+  if (((digit_mask_of(bytes) ^ (shape.key - 1)) & shape.within_end) != 0) return false;
+  // A shape whose separators are not learned yet has 0xFF there: no fit.
+  const __m128i separators = _mm_and_si128(
+      bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(shape.separator_select)));
+  const __m128i same = _mm_cmpeq_epi8(
+      separators, _mm_load_si128(reinterpret_cast<const __m128i*>(shape.separator_bytes)));
+  return window + shape.end == next && _mm_movemask_epi8(same) == 0xFFFF;
+}
+
+// How many of up to `capacity` records from `window` on surely start below
+// window_end_: a record moves the window on by kWindowBytes - 1 at most, so
+// a batch loop that runs this many needs no check of the window's own.
+int TraceScanner::records_within_reach(const char* window, int capacity) const {
+  if (window >= window_end_) return 0;
+  const auto reach = (window_end_ - window + kWindowBytes - 2) / (kWindowBytes - 1);
+  return reach < capacity ? static_cast<int>(reach) : capacity;
+}
+
+// The batch loop for records of a line each, the window starting at the
+// newline before the record. Where the next record starts is the next
+// newline, found in a mask of 64 bytes at a time, not the end of the record
+// just matched: the records' shape lookups do not wait for one another. A
+// record counts only when its shape ends at that newline, so each is read
+// as the loop below would read it; any other (a layout not learned, several
+// records to a line, "\r\n") ends this loop.
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
+TraceScanner::gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity,
+                                  int* misfits) {
+  const char* window = position_;
+  const char* const window_end = window_end_;
+  // 64 bytes can be loaded from positions up to here.
+  const char* const mask_end = buffer_ + sizeof buffer_ - 64;
+  if (window >= window_end || window > mask_end || *window != '\n') return 0;
+  const char* base = window;
+  uint64_t newlines = newline_mask(base) & ~uint64_t{1};  // those after the window's own
+  // The shape of the line before, which the next line mostly has too; at
+  // first one that no line fits (its end is 0).
+  static const RecordShape kNoShape{};
+  const RecordShape* shape = &kNoShape;
+  const int limit = records_within_reach(window, capacity);
+  const char* last_window = nullptr;
+  int count = 0;
+  for (; count < limit; ++count) {
+    if (newlines == 0) {
+      // The window's newline is the last of those 64 bytes: the next 64.
+      if (window > mask_end) break;
+      base = window;
+      newlines = newline_mask(base) & ~uint64_t{1};
+      if (newlines == 0) break;
+    }
+    const char* const next = base + static_cast<uint32_t>(std::countr_zero(newlines));
+    if (!line_fits_shape(*shape, window, next)) [[unlikely]] {
+      ++*misfits;
+      const RecordShape* const found = matching_shape(window);
+      if (found == nullptr || window + found->end != next) break;
+      shape = found;
+    }
+    gather_window_numbers(*shape, window, records[count]);
+    last_window = window;
+    window = next;
+    newlines &= newlines - 1;
+  }
+  if (count == 0) return 0;
+  position_ = window;
+  // `shape` is still the last record's.
+  record_offset_ = reinterpret_cast<uintptr_t>(last_window) + window_bias_ + shape->first_item;
+  return count;
+}
+
+// The gathering batch loop, compiled once for SSSE3 and once for AVX2: the
+// records of a line each first, then any record of a learned layout.
 [[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
 TraceScanner::gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
+  if (line_loop_rest_ != 0) {
+    --line_loop_rest_;
+    return gather_any_learned_records(records, capacity);
+  }
+  int misfits = 0;
+  const int lines = gather_line_records(records, capacity, &misfits);
+  // Where few lines have the layout of the line before (a trace of many
+  // layouts, about equally common), the loop costs more than it saves: it
+  // is left alone for a while.
+  if (misfits * 4 > lines) line_loop_rest_ = kLineLoopRest;
+  if (lines == capacity) return lines;
+  return lines + gather_any_learned_records(records + lines, capacity - lines);
+}
+
+[[gnu::always_inline]] __attribute__((target("ssse3"))) inline int
+TraceScanner::gather_any_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
   const char* window = position_;
   const char* const window_end = window_end_;
   const char* last_item = nullptr;

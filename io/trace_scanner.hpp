@@ -82,12 +82,15 @@ class TraceScanner {
     alignas(16) uint8_t separator_bytes[kWindowBytes];   ///< the separators, 0 elsewhere
     alignas(16) uint32_t halves_weights[4];  ///< per number: 10000, 1, negated if negative
     uint32_t key;                            ///< the digit mask + 1; 0 in an unused slot
+    uint16_t within_end;                     ///< a bit for each window byte before `end`
     uint8_t end;         ///< the byte after the third number; 0: no record of this pattern
     uint8_t first_item;  ///< where the first number starts, its sign included
     uint8_t negative;    ///< bit per number
     uint8_t start[kRecordFields];  ///< where each number's digits start
     uint8_t shift[kRecordFields];  ///< 64 - 8 * digits of each number
   };
+  // A set of two shapes is a multiple of 64 bytes: found by two instructions.
+  static_assert(sizeof(RecordShape) == 96);
   static RecordShape shape_of(uint32_t digit_mask);
   static void convert_window_numbers(const RecordShape& shape, const char* window,
                                      int32_t values[]);
@@ -95,6 +98,7 @@ class TraceScanner {
                                     int32_t values[4]);
   bool learn_window_record(int32_t fields[kRecordFields]);
   const RecordShape* matching_shape(const char* window) const;
+  static bool line_fits_shape(const RecordShape& shape, const char* window, const char* next);
   void finish_window_record(const RecordShape& shape, const char* window, const int32_t values[],
                             int32_t fields[kRecordFields]);
   bool read_window_record(int32_t fields[kRecordFields]);
@@ -102,7 +106,10 @@ class TraceScanner {
   int read_learned_window_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int read_learned_gathered_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int read_learned_gathered_records_vex(int32_t records[][kBatchedRecordSlots], int capacity);
+  int records_within_reach(const char* window, int capacity) const;
   int gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
+  int gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity, int* misfits);
+  int gather_any_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
   bool read_plain_record(int32_t fields[kRecordFields]);
   bool scan_number(int32_t* value);
   bool skip_space();
@@ -138,6 +145,9 @@ class TraceScanner {
   bool gather_ = false;    ///< the processor has SSSE3's byte shuffles
   bool vex_ = false;       ///< and AVX2: the batch loop in three-operand form
   bool learning_ = false;  ///< a record's shape has just been learned
+  /// Batches of records to read before the line loop is tried again.
+  int line_loop_rest_ = 0;
+  static constexpr int kLineLoopRest = 256;
   static constexpr int kShapeSetBits = 8;
   /// Shapes met so far, two to a set chosen by a hash of their digit mask.
   RecordShape shapes_[1 << kShapeSetBits][2] = {};

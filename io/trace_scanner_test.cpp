@@ -361,4 +361,42 @@ TEST(TraceScanner, BatchesOfLearnedLayoutsReadAsSingleRecords) {
   });
 }
 
+// Batches take records of a line each by the newlines ahead of them; a line
+// that is not one whole record of a learned layout must hand over to the
+// other paths at its own start, and a run of lines must stop before the
+// bytes that can be looked at run out at the end of the block.
+TEST(TraceScanner, BatchesOfWholeLinesHandOverAtAnyOtherLine) {
+  const std::string common = "4 58414 56794\n";
+  std::string blank_line(70, ' ');  // no newline among the next 64 bytes
+  blank_line += '\n';
+  const std::vector<std::string> odd_lines = {
+      "4 58414 56794 \n",   // the record ends before its line does
+      "1 2 3 4 5 6\n",      // two records in a line
+      "4 58414 56794\r\n",  // a line end of two bytes
+      "4\n58414\n56794\n",  // a record over three lines
+      "4 58414 5679\n",     // a layout of its own
+      blank_line,
+      std::string("4 58414 5\0\0"
+                  "94\n",
+                  14),  // NUL bytes where digits were
+  };
+  on_both_instruction_sets([&] {
+    std::mt19937_64 random(13);
+    for (const std::string& odd : odd_lines) {
+      // The first batches start the line loop; odd lines come after.
+      std::string trace;
+      for (int record = 0; record < 500; ++record)
+        trace += record >= 150 && random() % 8 == 0 ? odd : common;
+      const Scanned single = scan(trace, 1 << 20);
+      ASSERT_EQ(scan_in_batches(trace, 64, 1 << 20, single), single) << "odd line: " << odd;
+    }
+    // A block filled to its end with whole lines, then the next.
+    std::string trace;
+    while (trace.size() < kTraceBlockSize + 4096) trace += common;
+    const Scanned single = scan(trace, 1 << 20);
+    ASSERT_EQ(single.records.size(), trace.size() / common.size());
+    ASSERT_EQ(scan_in_batches(trace, 64, kTraceBlockSize, single), single);
+  });
+}
+
 }  // namespace

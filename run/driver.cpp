@@ -13,6 +13,11 @@
 
 namespace {
 
+// Bytes of data.txt read at a time: a block small enough to stay in the
+// processor's cache from the kernel's copy to the scan (with 1 MiB the scan
+// took about 6% more time on a 137 MB trace in tmpfs).
+constexpr size_t kTraceReadSize = 256 << 10;
+
 // Opens a file on a descriptor above the three standard ones. When the
 // program is started with one of them closed, open() would hand out that
 // number, and the trace or the event log would stand in for standard input
@@ -57,7 +62,7 @@ int main(int argc, char** argv) {
   if (trace_fd < 0) fail_on_console("Error, could not open data.txt. Good bye!\n");
   const int log_fd = open_beside_standard_streams("out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (log_fd < 0) fail_on_console("Error, could not open out.txt. Good bye!\n");
-  sim.trace_file.attach(trace_fd);
+  sim.trace_file.attach(trace_fd, kTraceReadSize);
   sim.event_log.attach(log_fd, false);
 
   reset_tables();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "memory/double_hits.hpp"
 #include "memory/engine.hpp"
 #include "memory/invariants.hpp"
 #include "memory/tables.hpp"
@@ -12,12 +13,17 @@ namespace {
 // Records the scanner converts in one call where the trace repeats its
 // layouts: enough to spread the call over many, few enough to stay in L1.
 constexpr int kRecordBatch = 64;
+// A batch has few TLB misses below one in this many records.
+constexpr int kFewMissesPerRecord = 8;
 
 // Runs one record read: the display around it, and the debug build's checks.
+// `kMayDisplay` false: the caller knows the record is outside the display
+// window.
+template <bool kMayDisplay = true>
 [[gnu::always_inline]] inline void run_record(const int32_t record[kRecordFields],
                                               bool& markers_apart) {
   ++sim.record_number;
-  const bool displayed = in_display_window();
+  const bool displayed = kMayDisplay && in_display_window();
   if (displayed) [[unlikely]]
     echo_record(record);
   process_record(record);
@@ -29,6 +35,36 @@ constexpr int kRecordBatch = 64;
   }
 }
 
+// Runs a batch of records: runs of double TLB hits on the short path (when
+// `try_hits`), the others one by one; the display window is looked at once
+// for the whole batch when it lies outside. The debug build checks the
+// tables after every record of a run too.
+void run_batch(const int32_t (*batch)[kBatchedRecordSlots], int count, bool try_hits,
+               bool& markers_apart) {
+  if (!display_window_misses_next(count)) [[unlikely]] {
+    for (int i = 0; i < count; ++i) run_record(batch[i], markers_apart);
+    return;
+  }
+  if (!try_hits) {
+    for (int i = 0; i < count; ++i) run_record<false>(batch[i], markers_apart);
+    return;
+  }
+  for (int i = 0; i < count;) {
+    const int next = run_double_tlb_hits(batch, i, kCheckInvariants ? i + 1 : count);
+    if (next == i) {
+      run_record<false>(batch[i], markers_apart);
+      ++i;
+      continue;
+    }
+    if constexpr (kCheckInvariants) {
+      markers_apart =
+          markers_apart && record_keeps_markers_apart(batch[i][0], batch[i][1], batch[i][2]);
+      check_invariants(markers_apart);
+    }
+    i = next;
+  }
+}
+
 }  // namespace
 
 void run_trace() {
@@ -37,10 +73,15 @@ void run_trace() {
   int32_t record[kRecordFields] = {0, 0, 0};
   bool markers_apart = true;  // only looked at by the debug build's checks
   int32_t batch[kRecordBatch][kBatchedRecordSlots];
+  // Where most records miss the TLB, trying the short path first only adds
+  // to their cost: a batch tries it when the one before had few misses.
+  bool try_hits = true;
   for (;;) {
     const int count = sim.trace_file.read_learned_records(batch, kRecordBatch);
     if (count > 0) [[likely]] {
-      for (int i = 0; i < count; ++i) run_record(batch[i], markers_apart);
+      const int64_t misses_before = sim.tlb_misses;
+      run_batch(batch, count, try_hits, markers_apart);
+      try_hits = (sim.tlb_misses - misses_before) * kFewMissesPerRecord < count;
       std::memcpy(record, batch[count - 1], sizeof record);
       continue;
     }
