@@ -13,11 +13,6 @@
 
 namespace {
 
-// Events LRU is run over to tell which counts mostly hit, and the share of
-// faults (one in this many events) below which they do.
-constexpr uint64_t kSampleEvents = uint64_t{1} << 21;
-constexpr uint64_t kGroupedFaultsPer = 20;
-
 // OPT's faults from its stack, and its dirty pages written too but for the
 // counts where the stack's choice among pages never used again may not be
 // the lowest frame's: those get a run each. This part takes the counts at
@@ -78,29 +73,21 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
       stack->set_exception(std::current_exception());
     }
   });
-  // The clocks and FIFO: each in two halves of alternate counts, about the
-  // same work. Counts that mostly hit run in groups, a pass for all; counts
-  // that mostly fault, where a group's scans by page cost more than a run's
-  // by word, run one by one. LRU's faults over the first events tell which.
-  const std::vector<PolicyCounts> early = lru_curve(trace, frame_counts, kSampleEvents);
-  const uint64_t sampled = std::min<uint64_t>(trace.events(), kSampleEvents);
-  auto grouped = std::make_shared<std::vector<bool>>();
-  for (const PolicyCounts& counts : early)
-    grouped->push_back(static_cast<uint64_t>(counts.faults) * kGroupedFaultsPer <= sampled);
+  // The clocks and FIFO: all counts of a part in one pass, each policy in
+  // parts of alternate counts, about the same work, so that both cores
+  // share them.
+  const size_t parts = std::max<size_t>(2, (frame_counts.size() + kGroupRuns - 1) / kGroupRuns);
   for (const Policy policy : {Policy::kFifo, Policy::kCleanFirst, Policy::kClock}) {
-    for (size_t half = 0; half < 2; ++half) {
-      tasks.push_back([&trace, curve, policy, half, grouped, out = slot(policy)] {
-        std::vector<size_t> by_group, by_run;
-        for (size_t i = half; i < curve->frames.size(); i += 2)
-          ((*grouped)[i] ? by_group : by_run).push_back(i);
-        for (const bool in_groups : {true, false}) {
-          const std::vector<size_t>& indices = in_groups ? by_group : by_run;
-          std::vector<int> counts;
-          for (const size_t i : indices) counts.push_back(curve->frames[i]);
-          const std::vector<PolicyCounts> runs =
-              in_groups ? grouped_runs(trace, policy, counts) : policy_runs(trace, policy, counts);
-          for (size_t r = 0; r < runs.size(); ++r) (*out)[indices[r]] = runs[r];
+    for (size_t part = 0; part < parts; ++part) {
+      tasks.push_back([&trace, curve, policy, part, parts, out = slot(policy)] {
+        std::vector<size_t> indices;
+        std::vector<int> counts;
+        for (size_t i = part; i < curve->frames.size(); i += parts) {
+          indices.push_back(i);
+          counts.push_back(curve->frames[i]);
         }
+        const std::vector<PolicyCounts> runs = grouped_runs(trace, policy, counts);
+        for (size_t r = 0; r < runs.size(); ++r) (*out)[indices[r]] = runs[r];
       });
     }
   }

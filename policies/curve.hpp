@@ -1,7 +1,6 @@
 // Faults and dirty pages written of every policy over a range of frame
 // counts: LRU and OPT from their stacks in one pass each, the clocks and
-// FIFO by a run per frame count, all runs of a pass advancing together over
-// the trace.
+// FIFO with the counts side by side in a few passes over the trace.
 #pragma once
 
 #include <array>
