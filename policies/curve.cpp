@@ -13,6 +13,12 @@
 
 namespace {
 
+// The clocks' counts whose LRU faults exceed kRunFaultsOf in kRunFaultsPer
+// references run one by one: a fault costs the grouped pass about half as
+// much again as a reference costs a run of its own.
+constexpr int64_t kRunFaultsOf = 2;
+constexpr int64_t kRunFaultsPer = 3;
+
 // OPT's faults from its stack, and its dirty pages written too but for the
 // counts where the stack's choice among pages never used again may not be
 // the lowest frame's: those get a run each. This part takes the counts at
@@ -73,26 +79,46 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
       stack->set_exception(std::current_exception());
     }
   });
-  // The clocks and FIFO: all counts of a part in one pass, each policy in
-  // parts of alternate counts, about the same work, so that both cores
-  // share them.
+  // LRU next: its faults tell the clocks' parts which counts mostly fault.
+  auto lru = std::make_shared<std::promise<void>>();
+  std::shared_future<void> lru_done = lru->get_future().share();
+  tasks.push_back([&trace, curve, lru, out = slot(Policy::kLru)] {
+    try {
+      *out = lru_curve(trace, curve->frames);
+      lru->set_value();
+    } catch (...) {
+      lru->set_exception(std::current_exception());
+    }
+  });
+  // FIFO and the clocks, each policy in parts of alternate counts, about
+  // the same work, so that both cores share them. A part's counts go side
+  // by side in one pass, but for the clocks' counts that mostly fault,
+  // where the pass's work per fault costs more than a run's per event:
+  // those run one by one.
   const size_t parts = std::max<size_t>(2, (frame_counts.size() + kGroupRuns - 1) / kGroupRuns);
   for (const Policy policy : {Policy::kFifo, Policy::kCleanFirst, Policy::kClock}) {
     for (size_t part = 0; part < parts; ++part) {
-      tasks.push_back([&trace, curve, policy, part, parts, out = slot(policy)] {
-        std::vector<size_t> indices;
-        std::vector<int> counts;
+      tasks.push_back([&trace, curve, policy, part, parts, lru_done, out = slot(policy)] {
+        const auto& lru_counts = curve->counts[static_cast<size_t>(Policy::kLru)];
+        if (policy != Policy::kFifo) lru_done.get();
+        std::vector<size_t> by_group, by_run;
         for (size_t i = part; i < curve->frames.size(); i += parts) {
-          indices.push_back(i);
-          counts.push_back(curve->frames[i]);
+          const bool mostly_faults =
+              policy != Policy::kFifo &&
+              lru_counts[i].faults * kRunFaultsPer > trace.references() * kRunFaultsOf;
+          (mostly_faults ? by_run : by_group).push_back(i);
         }
-        const std::vector<PolicyCounts> runs = grouped_runs(trace, policy, counts);
-        for (size_t r = 0; r < runs.size(); ++r) (*out)[indices[r]] = runs[r];
+        for (const bool in_group : {true, false}) {
+          const std::vector<size_t>& indices = in_group ? by_group : by_run;
+          std::vector<int> counts;
+          for (const size_t i : indices) counts.push_back(curve->frames[i]);
+          const std::vector<PolicyCounts> runs =
+              in_group ? grouped_runs(trace, policy, counts) : policy_runs(trace, policy, counts);
+          for (size_t r = 0; r < runs.size(); ++r) (*out)[indices[r]] = runs[r];
+        }
       });
     }
   }
-  tasks.push_back(
-      [&trace, curve, out = slot(Policy::kLru)] { *out = lru_curve(trace, curve->frames); });
   for (size_t half = 0; half < 2; ++half) {
     tasks.push_back([&trace, curve, stack_done, half] {
       finish_opt_curve(trace, stack_done.get(), half, curve);

@@ -52,13 +52,11 @@ int64_t first_outside(const uint64_t* a, const uint64_t* b, uint32_t words, uint
 }
 
 // Up to 64 runs of one policy whose frame bits are also kept by page: bit r
-// of resident_[p], referenced_[p] and dirty_[p] is run r's state of page p.
-// A reference is then a few word operations for every run at once, and only
-// the runs that fault, or whose bit of the page changes, do work of their
-// own. The clocks keep each run's bits by frame as well, for the hand's
-// scans a word at a time; a bit by frame changes with the page's bit, which
-// for a hit happens at most once after the hand cleared it or the page was
-// loaded.
+// of page_bits_[p].resident, page_bits_[p].referenced and page_bits_[p].dirty is run r's state of
+// page p. A reference is then a few word operations for every run at once, and only the runs that
+// fault, or whose bit of the page changes, do work of their own. The clocks keep each run's bits by
+// frame as well, for the hand's scans a word at a time; a bit by frame changes with the page's bit,
+// which for a hit happens at most once after the hand cleared it or the page was loaded.
 template <Policy kPolicy>
 class RunGroup {
   static constexpr bool kClock = kPolicy != Policy::kFifo;
@@ -66,9 +64,7 @@ class RunGroup {
  public:
   RunGroup(const ReferenceTrace& trace, std::span<const int> frame_counts)
       : page_process_(trace.page_processes()),
-        resident_(trace.pages(), 0),
-        referenced_(trace.pages(), 0),
-        dirty_(trace.pages(), 0),
+        page_bits_(trace.pages()),
         pages_of_process_(trace.processes()) {
     for (uint32_t page = 0; page < trace.pages(); ++page)
       pages_of_process_[trace.process_of(page)].push_back(page);
@@ -96,22 +92,23 @@ class RunGroup {
   }
 
   void reference(uint32_t page, bool write) {
-    const uint64_t hits = resident_[page];
+    PageBits& bits = page_bits_[page];
+    const uint64_t hits = bits.resident;
     const uint64_t misses = all_ & ~hits;
     // A hit sets the referenced bit and, for a write, the dirty bit; a load
     // sets the referenced bit and the dirty bit of a write, clearing it
     // otherwise.
     if constexpr (kClock) {
-      for (uint64_t set = hits & ~referenced_[page]; set != 0; set &= set - 1)
+      for (uint64_t set = hits & ~bits.referenced; set != 0; set &= set - 1)
         set_frame_bit(&Run::referenced, static_cast<size_t>(std::countr_zero(set)), page);
       if (write) {
-        for (uint64_t set = hits & ~dirty_[page]; set != 0; set &= set - 1)
+        for (uint64_t set = hits & ~bits.dirty; set != 0; set &= set - 1)
           set_frame_bit(&Run::dirty, static_cast<size_t>(std::countr_zero(set)), page);
       }
-      referenced_[page] = all_;
+      bits.referenced = all_;
     }
-    resident_[page] = all_;
-    dirty_[page] = write ? all_ : dirty_[page] & ~misses;
+    bits.resident = all_;
+    bits.dirty = write ? all_ : bits.dirty & ~misses;
     for (uint64_t left = misses; left != 0; left &= left - 1)
       fault(static_cast<size_t>(std::countr_zero(left)), page, write);
   }
@@ -119,7 +116,7 @@ class RunGroup {
   void end_process(uint32_t process) {
     const std::vector<uint32_t>& pages = pages_of_process_[process];
     uint64_t holding = 0;
-    for (const uint32_t page : pages) holding |= resident_[page];
+    for (const uint32_t page : pages) holding |= page_bits_[page].resident;
     for (; holding != 0; holding &= holding - 1) {
       const size_t r = static_cast<size_t>(std::countr_zero(holding));
       if constexpr (kClock)
@@ -127,7 +124,7 @@ class RunGroup {
       else
         drop_from_ring(runs_[r], process);
     }
-    for (const uint32_t page : pages) resident_[page] = 0;
+    for (const uint32_t page : pages) page_bits_[page].resident = 0;
   }
 
   std::vector<PolicyCounts> counts() const {
@@ -155,8 +152,8 @@ class RunGroup {
         return;
       }
       const uint32_t victim = run.page[run.hand];
-      run.counts.dirty_writes += static_cast<int64_t>((dirty_[victim] >> r) & 1);
-      resident_[victim] &= ~(uint64_t{1} << r);
+      run.counts.dirty_writes += static_cast<int64_t>((page_bits_[victim].dirty >> r) & 1);
+      page_bits_[victim].resident &= ~(uint64_t{1} << r);
       run.page[run.hand] = page;
       run.hand = run.hand + 1 == run.frames ? 0 : run.hand + 1;
     } else {
@@ -164,16 +161,16 @@ class RunGroup {
       const uint64_t run_bit = uint64_t{1} << r;
       if (run.used < run.frames) {
         frame = lowest_free(run);
+        run.free[frame / 64] &= ~(uint64_t{1} << (frame % 64));
         ++run.used;
       } else {
         frame = choose_victim(run, run_bit);
         const uint32_t victim = run.page[frame];
-        run.counts.dirty_writes += static_cast<int64_t>((dirty_[victim] >> r) & 1);
-        resident_[victim] &= ~run_bit;
+        run.counts.dirty_writes += static_cast<int64_t>((page_bits_[victim].dirty >> r) & 1);
+        page_bits_[victim].resident &= ~run_bit;
       }
       const uint32_t w = frame / 64;
       const uint64_t bit = uint64_t{1} << (frame % 64);
-      run.free[w] &= ~bit;
       run.referenced[w] |= bit;
       run.dirty[w] = write ? run.dirty[w] | bit : run.dirty[w] & ~bit;
       run.page[frame] = page;
@@ -192,6 +189,7 @@ class RunGroup {
   // a turn without one, in clean-first the first clean frame, else the
   // frame at the hand. The hand moves to one past the victim.
   uint32_t choose_victim(Run& run, uint64_t run_bit) {
+    if (run.words == 1) return choose_victim_in_word(run, run_bit);
     const uint32_t hand = run.hand;
     int64_t found =
         first_outside(run.referenced, kPolicy == Policy::kCleanFirst ? run.dirty : nullptr,
@@ -216,13 +214,41 @@ class RunGroup {
     return victim;
   }
 
+  // The same scans for a run of at most 64 frames, its bits in one word.
+  uint32_t choose_victim_in_word(Run& run, uint64_t run_bit) {
+    const uint32_t hand = run.hand;
+    const uint32_t frames = run.frames;
+    const uint64_t all = frames == 64 ? ~uint64_t{0} : (uint64_t{1} << frames) - 1;
+    uint64_t& referenced = run.referenced[0];
+    uint64_t candidates = all & ~referenced;
+    if constexpr (kPolicy == Policy::kCleanFirst) candidates &= ~run.dirty[0];
+    int victim = first_from(candidates, static_cast<int>(hand));
+    uint64_t cleared = referenced;
+    if (victim >= 0) {
+      cleared = static_cast<uint32_t>(victim) == hand
+                    ? 0
+                    : referenced & clock_span(static_cast<int>(hand),
+                                              (victim == 0 ? static_cast<int>(frames) : victim) - 1,
+                                              static_cast<int>(frames));
+    } else if constexpr (kPolicy == Policy::kCleanFirst) {
+      victim = first_from(all & ~run.dirty[0], static_cast<int>(hand));
+    }
+    if (victim < 0) victim = static_cast<int>(hand);
+    for (uint64_t set = cleared; set != 0; set &= set - 1)
+      page_bits_[run.page[std::countr_zero(set)]].referenced &= ~run_bit;
+    referenced &= ~cleared;
+    run.hand = static_cast<uint32_t>(victim) + 1 == frames ? 0 : static_cast<uint32_t>(victim) + 1;
+    return static_cast<uint32_t>(victim);
+  }
+
   // Clears the referenced bits of frames lo..hi-1, by frame and by page.
   void clear_referenced(Run& run, uint64_t run_bit, uint32_t lo, uint32_t hi) {
     if (lo >= hi) return;
     for (uint32_t w = lo / 64; w <= (hi - 1) / 64; ++w) {
       const uint64_t mask = range_mask(w, lo, hi);
       for (uint64_t set = run.referenced[w] & mask; set != 0; set &= set - 1)
-        referenced_[run.page[w * 64 + static_cast<uint32_t>(std::countr_zero(set))]] &= ~run_bit;
+        page_bits_[run.page[w * 64 + static_cast<uint32_t>(std::countr_zero(set))]].referenced &=
+            ~run_bit;
       run.referenced[w] &= ~mask;
     }
   }
@@ -257,10 +283,15 @@ class RunGroup {
   const std::vector<uint32_t>& page_process_;
   std::vector<Run> runs_;
   uint64_t all_ = 0;
-  std::vector<uint64_t> resident_, referenced_, dirty_;  ///< by page, bit r for run r
-  std::vector<uint32_t> pages_;                          ///< every run's frames, end to end
-  std::vector<uint64_t> bits_;                           ///< clocks: every run's frame bits
-  std::vector<uint16_t> frame_of_;                       ///< clocks: by page, then run
+  struct PageBits {
+    uint64_t resident = 0;
+    uint64_t referenced = 0;
+    uint64_t dirty = 0;
+  };
+  std::vector<PageBits> page_bits_;  ///< by page, bit r for run r
+  std::vector<uint32_t> pages_;      ///< every run's frames, end to end
+  std::vector<uint64_t> bits_;       ///< clocks: every run's frame bits
+  std::vector<uint16_t> frame_of_;   ///< clocks: by page, then run
   std::vector<std::vector<uint32_t>> pages_of_process_;
 };
 
