@@ -29,9 +29,7 @@ class PriorityStack {
         dirty_writes_(frames_.size(), 0),
         choice_among_unused_(frames_.size(), false),
         carried_dirty_(words_),
-        swap_dirty_(words_),
-        unused_any_dirty_(words_),
-        unused_all_dirty_(words_) {}
+        swap_dirty_(words_) {}
 
   void reference(uint32_t page, uint32_t next_use, bool write) {
     const uint64_t rank = next_use == kNeverUsed ? kNeverRank + page : next_use;
@@ -75,9 +73,8 @@ class PriorityStack {
     std::copy_n(swap_dirty_.begin(), words_, dirty_.begin());
     in_stack_[page] = 1;
 
-    // Dirty bits of the pages never used again at depths 2..i, any and all.
-    std::fill(unused_any_dirty_.begin(), unused_any_dirty_.end(), uint64_t{0});
-    std::fill(unused_all_dirty_.begin(), unused_all_dirty_.end(), ~uint64_t{0});
+    // Whether a page never used again stays at depths 2..i.
+    bool other_unused = false;
     size_t run = 0;
     for (size_t i = 1;; ++i) {
       // The carried page leaves the run with i frames.
@@ -85,12 +82,11 @@ class PriorityStack {
       if (run < frames_.size() && static_cast<size_t>(frames_[run]) == i) {
         if (carried_page != kEmptyPage && dirty_bit(carried_dirty_.data(), run))
           ++dirty_writes_[run];
-        // A choice among pages never used again that differ in this run's
-        // dirty bit.
-        const bool dirty = dirty_bit(carried_dirty_.data(), run);
-        if (never_used(carried_rank) && (dirty ? !dirty_bit(unused_all_dirty_.data(), run)
-                                               : dirty_bit(unused_any_dirty_.data(), run)))
-          choice_among_unused_[run] = true;
+        // A choice among pages never used again. Even between pages of
+        // the same dirty bit it matters: the page the run keeps may be
+        // freed by its process's end, where the stack's would later be
+        // written out.
+        if (never_used(carried_rank) && other_unused) choice_among_unused_[run] = true;
       }
       if (i == end) break;
       if (ranks_[i] > carried_rank) {  // the page at i is used later: it goes on down
@@ -99,12 +95,7 @@ class PriorityStack {
         std::swap_ranges(carried_dirty_.begin(), carried_dirty_.end(),
                          dirty_.begin() + static_cast<ptrdiff_t>(i * words_));
       }
-      if (never_used(ranks_[i])) {
-        for (size_t w = 0; w < words_; ++w) {
-          unused_any_dirty_[w] |= dirty_[i * words_ + w];
-          unused_all_dirty_[w] &= dirty_[i * words_ + w];
-        }
-      }
+      other_unused = other_unused || never_used(ranks_[i]);
     }
     if (present) {
       pages_[end] = carried_page;
@@ -175,7 +166,7 @@ class PriorityStack {
   std::vector<uint64_t> faults_at_depth_;  ///< by 0-based position, the last beyond every run
   std::vector<int64_t> dirty_writes_;
   std::vector<bool> choice_among_unused_;
-  std::vector<uint64_t> carried_dirty_, swap_dirty_, unused_any_dirty_, unused_all_dirty_;
+  std::vector<uint64_t> carried_dirty_, swap_dirty_;
 };
 
 }  // namespace

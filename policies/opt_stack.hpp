@@ -14,10 +14,9 @@
 
 struct OptStackCurve {
   std::vector<PolicyCounts> counts;
-  /// Runs in which OPT had to choose among pages never used again that
-  /// could differ in their dirty bits: the stack's choice need not be the
-  /// lowest frame's, so their dirty pages written need a run of their own.
-  /// Their faults are exact all the same.
+  /// Runs in which OPT had to choose among pages never used again: the
+  /// stack's choice need not be the lowest frame's, so their dirty pages
+  /// written need a run of their own. Their faults are exact all the same.
   std::vector<bool> choice_among_unused;
 };
 
