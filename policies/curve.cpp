@@ -19,23 +19,6 @@ namespace {
 constexpr int64_t kRunFaultsOf = 2;
 constexpr int64_t kRunFaultsPer = 3;
 
-// OPT's faults from its stack, and its dirty pages written too but for the
-// counts where the stack's choice among pages never used again may not be
-// the lowest frame's: those get a run each. This part takes the counts at
-// indices of parity `half`.
-void finish_opt_curve(const ReferenceTrace& trace, const OptStackCurve& stack, size_t half,
-                      Curve* curve) {
-  std::vector<PolicyCounts>& counts = curve->counts[static_cast<size_t>(Policy::kOpt)];
-  std::vector<int> rerun;
-  for (size_t i = half; i < curve->frames.size(); i += 2) {
-    counts[i] = stack.counts[i];
-    if (stack.choice_among_unused[i]) rerun.push_back(curve->frames[i]);
-  }
-  const std::vector<PolicyCounts> runs = policy_runs(trace, Policy::kOpt, rerun);
-  for (size_t i = half, r = 0; i < curve->frames.size(); i += 2)
-    if (stack.choice_among_unused[i]) counts[i].dirty_writes = runs[r++].dirty_writes;
-}
-
 }  // namespace
 
 std::vector<int> curve_frame_counts(uint32_t pages, int frames_max) {
@@ -68,17 +51,9 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
   for (auto& counts : curve->counts) counts.assign(frame_counts.size(), {});
   std::vector<std::function<void()>> tasks;
   const auto slot = [curve](Policy policy) { return &curve->counts[static_cast<size_t>(policy)]; };
-  // OPT's stack first; its reruns come last, in two halves, and wait for it
-  // (taken first, it is done or running by then).
-  auto stack = std::make_shared<std::promise<OptStackCurve>>();
-  std::shared_future<OptStackCurve> stack_done = stack->get_future().share();
-  tasks.push_back([&trace, curve, stack] {
-    try {
-      stack->set_value(opt_stack_curve(trace, curve->frames));
-    } catch (...) {
-      stack->set_exception(std::current_exception());
-    }
-  });
+  // OPT's stack first, the longest.
+  tasks.push_back(
+      [&trace, curve, out = slot(Policy::kOpt)] { *out = opt_stack_curve(trace, curve->frames); });
   // LRU next: its faults tell the clocks' parts which counts mostly fault.
   auto lru = std::make_shared<std::promise<void>>();
   std::shared_future<void> lru_done = lru->get_future().share();
@@ -118,11 +93,6 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
         }
       });
     }
-  }
-  for (size_t half = 0; half < 2; ++half) {
-    tasks.push_back([&trace, curve, stack_done, half] {
-      finish_opt_curve(trace, stack_done.get(), half, curve);
-    });
   }
   return tasks;
 }

@@ -104,8 +104,8 @@ TEST(Curve, OnePassEqualsARunAtEachCountWhenProcessesEndOften) {
   // Many small processes that end often: pages never used again, of
   // several processes and both dirty bits, are OPT's choices all the time.
   for (uint32_t seed = 1; seed <= 6; ++seed) {
-    const ReferenceTrace trace =
-        random_trace(seed, {.records = 3000, .processes = 6, .pages = 8, .end_one_in = 10, .write_one_in = 1});
+    const ReferenceTrace trace = random_trace(
+        seed, {.records = 3000, .processes = 6, .pages = 8, .end_one_in = 10, .write_one_in = 1});
     const std::vector<int> frames = curve_frame_counts(trace.pages(), kMaxFrames);
     const Curve curve = compute_curve(trace, frames);
     for (const Policy policy : kPolicies) {
