@@ -170,11 +170,12 @@ class PriorityStack {
     }
     // Runs deeper than the stack fault into a free frame or over a page
     // never used again; runs that hold the page hit.
-    for (size_t r = first_run_above(end); r < frames_.size(); ++r) {
-      if (!present) {
-        dirty_writes_[r] += runs_.fault(r, page, unused, write, LowestFrameRuns::kNoPage, false);
-      } else if (unused) {
-        runs_.becomes_unused(r, page, dirty_bit(swap_dirty_.data(), r));
+    if (!present || unused) {
+      for (size_t r = first_run_above(end); r < frames_.size(); ++r) {
+        if (!present)
+          dirty_writes_[r] += runs_.fault(r, page, unused, write, LowestFrameRuns::kNoPage, false);
+        else
+          runs_.becomes_unused(r, page, dirty_bit(swap_dirty_.data(), r));
       }
     }
     if (pages_.empty()) {
