@@ -13,27 +13,11 @@
 
 namespace {
 
-// Events LRU is run over to tell which counts mostly hit, and the share of
-// faults (one in this many events) below which they do.
-constexpr uint64_t kSampleEvents = uint64_t{1} << 21;
-constexpr uint64_t kGroupedFaultsPer = 20;
-
-// OPT's faults from its stack, and its dirty pages written too but for the
-// counts where the stack's choice among pages never used again may not be
-// the lowest frame's: those get a run each. This part takes the counts at
-// indices of parity `half`.
-void finish_opt_curve(const ReferenceTrace& trace, const OptStackCurve& stack, size_t half,
-                      Curve* curve) {
-  std::vector<PolicyCounts>& counts = curve->counts[static_cast<size_t>(Policy::kOpt)];
-  std::vector<int> rerun;
-  for (size_t i = half; i < curve->frames.size(); i += 2) {
-    counts[i] = stack.counts[i];
-    if (stack.choice_among_unused[i]) rerun.push_back(curve->frames[i]);
-  }
-  const std::vector<PolicyCounts> runs = policy_runs(trace, Policy::kOpt, rerun);
-  for (size_t i = half, r = 0; i < curve->frames.size(); i += 2)
-    if (stack.choice_among_unused[i]) counts[i].dirty_writes = runs[r++].dirty_writes;
-}
+// The clocks' counts whose LRU faults exceed kRunFaultsOf in kRunFaultsPer
+// references run one by one: a fault costs the grouped pass about half as
+// much again as a reference costs a run of its own.
+constexpr int64_t kRunFaultsOf = 2;
+constexpr int64_t kRunFaultsPer = 3;
 
 }  // namespace
 
@@ -67,49 +51,48 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
   for (auto& counts : curve->counts) counts.assign(frame_counts.size(), {});
   std::vector<std::function<void()>> tasks;
   const auto slot = [curve](Policy policy) { return &curve->counts[static_cast<size_t>(policy)]; };
-  // OPT's stack first; its reruns come last, in two halves, and wait for it
-  // (taken first, it is done or running by then).
-  auto stack = std::make_shared<std::promise<OptStackCurve>>();
-  std::shared_future<OptStackCurve> stack_done = stack->get_future().share();
-  tasks.push_back([&trace, curve, stack] {
+  // OPT's stack first, the longest.
+  tasks.push_back(
+      [&trace, curve, out = slot(Policy::kOpt)] { *out = opt_stack_curve(trace, curve->frames); });
+  // LRU next: its faults tell the clocks' parts which counts mostly fault.
+  auto lru = std::make_shared<std::promise<void>>();
+  std::shared_future<void> lru_done = lru->get_future().share();
+  tasks.push_back([&trace, curve, lru, out = slot(Policy::kLru)] {
     try {
-      stack->set_value(opt_stack_curve(trace, curve->frames));
+      *out = lru_curve(trace, curve->frames);
+      lru->set_value();
     } catch (...) {
-      stack->set_exception(std::current_exception());
+      lru->set_exception(std::current_exception());
     }
   });
-  // The clocks and FIFO: each in two halves of alternate counts, about the
-  // same work. Counts that mostly hit run in groups, a pass for all; counts
-  // that mostly fault, where a group's scans by page cost more than a run's
-  // by word, run one by one. LRU's faults over the first events tell which.
-  const std::vector<PolicyCounts> early = lru_curve(trace, frame_counts, kSampleEvents);
-  const uint64_t sampled = std::min<uint64_t>(trace.events(), kSampleEvents);
-  auto grouped = std::make_shared<std::vector<bool>>();
-  for (const PolicyCounts& counts : early)
-    grouped->push_back(static_cast<uint64_t>(counts.faults) * kGroupedFaultsPer <= sampled);
+  // FIFO and the clocks, each policy in parts of alternate counts, about
+  // the same work, so that both cores share them. A part's counts go side
+  // by side in one pass, but for the clocks' counts that mostly fault,
+  // where the pass's work per fault costs more than a run's per event:
+  // those run one by one.
+  const size_t parts = std::max<size_t>(2, (frame_counts.size() + kGroupRuns - 1) / kGroupRuns);
   for (const Policy policy : {Policy::kFifo, Policy::kCleanFirst, Policy::kClock}) {
-    for (size_t half = 0; half < 2; ++half) {
-      tasks.push_back([&trace, curve, policy, half, grouped, out = slot(policy)] {
+    for (size_t part = 0; part < parts; ++part) {
+      tasks.push_back([&trace, curve, policy, part, parts, lru_done, out = slot(policy)] {
+        const auto& lru_counts = curve->counts[static_cast<size_t>(Policy::kLru)];
+        if (policy != Policy::kFifo) lru_done.get();
         std::vector<size_t> by_group, by_run;
-        for (size_t i = half; i < curve->frames.size(); i += 2)
-          ((*grouped)[i] ? by_group : by_run).push_back(i);
-        for (const bool in_groups : {true, false}) {
-          const std::vector<size_t>& indices = in_groups ? by_group : by_run;
+        for (size_t i = part; i < curve->frames.size(); i += parts) {
+          const bool mostly_faults =
+              policy != Policy::kFifo &&
+              lru_counts[i].faults * kRunFaultsPer > trace.references() * kRunFaultsOf;
+          (mostly_faults ? by_run : by_group).push_back(i);
+        }
+        for (const bool in_group : {true, false}) {
+          const std::vector<size_t>& indices = in_group ? by_group : by_run;
           std::vector<int> counts;
           for (const size_t i : indices) counts.push_back(curve->frames[i]);
           const std::vector<PolicyCounts> runs =
-              in_groups ? grouped_runs(trace, policy, counts) : policy_runs(trace, policy, counts);
+              in_group ? grouped_runs(trace, policy, counts) : policy_runs(trace, policy, counts);
           for (size_t r = 0; r < runs.size(); ++r) (*out)[indices[r]] = runs[r];
         }
       });
     }
-  }
-  tasks.push_back(
-      [&trace, curve, out = slot(Policy::kLru)] { *out = lru_curve(trace, curve->frames); });
-  for (size_t half = 0; half < 2; ++half) {
-    tasks.push_back([&trace, curve, stack_done, half] {
-      finish_opt_curve(trace, stack_done.get(), half, curve);
-    });
   }
   return tasks;
 }

@@ -1,7 +1,6 @@
 // Faults and dirty pages written of every policy over a range of frame
 // counts: LRU and OPT from their stacks in one pass each, the clocks and
-// FIFO by a run per frame count, all runs of a pass advancing together over
-// the trace.
+// FIFO with the counts side by side in a few passes over the trace.
 #pragma once
 
 #include <array>
@@ -34,7 +33,7 @@ std::vector<PolicyCounts> policy_runs(const ReferenceTrace& trace, Policy policy
                                       std::span<const int> frame_counts);
 
 /// Tasks that fill `curve` for `frame_counts` (increasing) when each has
-/// run once, longest first. Later tasks wait for the first: run them in
+/// run once, longest first. The clocks' tasks wait for the second: run them in
 /// order, on any number of threads, each thread taking the next task when
 /// it is free. `trace` and `curve` must outlive them.
 std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,

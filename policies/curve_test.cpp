@@ -92,6 +92,38 @@ TEST(Curve, OnePassEqualsARunAtEachCount) {
   }
 }
 
+TEST(Curve, OptsDirtyWritesWhenAnEndFreesAPageTheStackHadChosenInstead) {
+  // Pages 0.1 and 1.1 are written and never used again. 2.1 evicts 0.1,
+  // the lower frame; the end of process 0 then frees nothing, and 2.2
+  // evicts the dirty 1.1: two dirty pages written at two frames.
+  const Curve curve = compute_curve(trace_of("1w 1.1w 2.1 end0 2.2 2.1"), 2);
+  EXPECT_EQ(of(curve, Policy::kOpt)[1], (PolicyCounts{4, 2}));
+}
+
+TEST(Curve, OnePassEqualsARunAtEachCountWhenProcessesEndOften) {
+  // Many small processes that end often: pages never used again, of
+  // several processes, are OPT's choices all the time, with one dirty bit
+  // (every reference writes) or both.
+  for (const int write_one_in : {1, 2}) {
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+      const ReferenceTrace trace = random_trace(seed, {.records = 3000,
+                                                       .processes = 6,
+                                                       .pages = 8,
+                                                       .end_one_in = 10,
+                                                       .write_one_in = write_one_in});
+      const std::vector<int> frames = curve_frame_counts(trace.pages(), kMaxFrames);
+      const Curve curve = compute_curve(trace, frames);
+      for (const Policy policy : kPolicies) {
+        const std::vector<PolicyCounts> runs = policy_runs(trace, policy, frames);
+        for (size_t i = 0; i < frames.size(); ++i)
+          EXPECT_EQ(of(curve, policy)[i], runs[i])
+              << policy_name(policy) << " at " << frames[i] << ", seed " << seed << ", writes 1 in "
+              << write_one_in;
+      }
+    }
+  }
+}
+
 // A run of one machine over the whole trace, with next uses.
 template <class Machine>
 PolicyCounts run_machine(const ReferenceTrace& trace, int frames) {

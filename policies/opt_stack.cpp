@@ -1,9 +1,11 @@
 #include "policies/opt_stack.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "policies/event_stream.hpp"
+#include "policies/frame_set.hpp"
 #include "policies/next_use.hpp"
 
 namespace {
@@ -14,9 +16,111 @@ constexpr uint64_t kNeverRank = uint64_t{1} << 32;
 constexpr uint64_t kEmptyRank = UINT64_MAX;
 constexpr uint32_t kEmptyPage = UINT32_MAX;
 
-bool never_used(uint64_t rank) {
-  return rank >= kNeverRank && rank != kEmptyRank;
-}
+// Every run's frames as OPT's own rule places pages: the lowest free frame,
+// else the lowest frame among pages never used again, else the stack's
+// victim. The stack's choice among pages never used again is one of its
+// own (page order), and the pages each run keeps among them differ from
+// the stack's; the pages used again are the same in both, and so are the
+// number of pages never used again and free frames together, so the stack
+// tells when a run faults and its victim among the pages used again, and
+// these frames tell which page never used again goes, and its dirty bit.
+class LowestFrameRuns {
+ public:
+  LowestFrameRuns(std::span<const int> frame_counts, const ReferenceTrace& trace)
+      : runs_count_(frame_counts.size()),
+        frame_of_(size_t{trace.pages()} * frame_counts.size(), kNoFrame),
+        pages_of_process_(trace.processes()) {
+    for (uint32_t page = 0; page < trace.pages(); ++page)
+      pages_of_process_[trace.process_of(page)].push_back(page);
+    size_t slots = 0;
+    for (const int frames : frame_counts) {
+      runs_.push_back(
+          {FrameSet(frames, true), FrameSet(frames), FrameSet(frames), frames, 0, slots});
+      slots += static_cast<size_t>(frames);
+    }
+    page_at_.assign(slots, 0);
+  }
+
+  /// A fault in run r that loads `page`; the stack's victim is used when
+  /// the run has no free frame and no page never used again. Returns 1
+  /// when a dirty page is written, else 0.
+  int fault(size_t r, uint32_t page, bool unused, bool write, uint32_t victim, bool victim_dirty) {
+    Run& run = runs_[r];
+    int frame;
+    int written = 0;
+    if (run.free_count > 0) {
+      frame = run.free.first();
+      run.free.reset(frame);
+      --run.free_count;
+    } else if (run.unused_count > 0) {
+      frame = run.unused.first();
+      written = run.unused_dirty.test(frame) ? 1 : 0;
+      run.unused.reset(frame);
+      --run.unused_count;
+    } else {
+      frame = victim == kNoPage ? -1 : static_cast<int>(frame_of(victim, r));
+      if (frame < 0 || page_at(run, frame) != victim)
+        throw std::logic_error("OPT's stack and its runs' frames disagree");
+      written = victim_dirty ? 1 : 0;
+    }
+    page_at(run, frame) = page;
+    frame_of(page, r) = static_cast<uint32_t>(frame);
+    if (unused) mark_unused(run, frame, write);
+    return written;
+  }
+
+  /// A hit in run r on a page that is not used again.
+  void becomes_unused(size_t r, uint32_t page, bool dirty) {
+    mark_unused(runs_[r], static_cast<int>(frame_of(page, r)), dirty);
+  }
+
+  /// The end of a process: its pages in frames, all never used again,
+  /// leave their frames free.
+  void end_process(uint32_t process) {
+    for (size_t r = 0; r < runs_count_; ++r) {
+      Run& run = runs_[r];
+      for (const uint32_t page : pages_of_process_[process]) {
+        const uint32_t frame = frame_of(page, r);
+        if (frame == kNoFrame) continue;
+        frame_of(page, r) = kNoFrame;
+        const int f = static_cast<int>(frame);
+        if (page_at(run, f) != page || !run.unused.test(f)) continue;
+        run.unused.reset(f);
+        --run.unused_count;
+        run.free.set(f);
+        ++run.free_count;
+      }
+    }
+  }
+
+  static constexpr uint32_t kNoPage = UINT32_MAX;
+
+ private:
+  static constexpr uint32_t kNoFrame = UINT32_MAX;
+  struct Run {
+    FrameSet free;
+    FrameSet unused;  ///< frames whose page is never used again
+    FrameSet unused_dirty;
+    int free_count;
+    int unused_count;
+    size_t first_slot;  ///< in page_at_
+  };
+  uint32_t& frame_of(uint32_t page, size_t r) { return frame_of_[page * runs_count_ + r]; }
+  uint32_t& page_at(const Run& run, int frame) {
+    return page_at_[run.first_slot + static_cast<size_t>(frame)];
+  }
+  static void mark_unused(Run& run, int frame, bool dirty) {
+    run.unused.set(frame);
+    run.unused_dirty.assign(frame, dirty);
+    ++run.unused_count;
+  }
+
+  size_t runs_count_;
+  std::vector<Run> runs_;
+  std::vector<uint32_t> frame_of_;  ///< by page, then run; kNoFrame when never loaded
+  std::vector<uint32_t> page_at_;   ///< every run's frames, end to end
+  std::vector<std::vector<uint32_t>> pages_of_process_;
+};
 
 class PriorityStack {
  public:
@@ -28,11 +132,9 @@ class PriorityStack {
         in_stack_(trace.pages(), 0),
         faults_at_depth_(depth_limit_ + 1, 0),
         dirty_writes_(frames_.size(), 0),
-        choice_among_unused_(frames_.size(), false),
+        runs_(frame_counts, trace),
         carried_dirty_(words_),
-        swap_dirty_(words_),
-        unused_any_dirty_(words_),
-        unused_all_dirty_(words_) {}
+        swap_dirty_(words_) {}
 
   void reference(uint32_t page, uint32_t next_use, bool write) {
     const uint64_t rank = next_use == kNeverUsed ? kNeverRank + page : next_use;
@@ -42,9 +144,14 @@ class PriorityStack {
           static_cast<size_t>(std::find(pages_.begin(), pages_.end(), page) - pages_.begin());
     // Runs with at most `position` frames fault.
     ++faults_at_depth_[position];
+    const bool unused = next_use == kNeverUsed;
     if (position == 0) {
       ranks_[0] = rank;
       if (write) std::fill_n(dirty_.begin(), words_, ~uint64_t{0});
+      if (unused) {
+        for (size_t r = 0; r < frames_.size(); ++r)
+          runs_.becomes_unused(r, page, dirty_bit(dirty_.data(), r));
+      }
       return;
     }
     const bool present = position < pages_.size();
@@ -62,6 +169,16 @@ class PriorityStack {
       }
       swap_dirty_[w] = write ? ~uint64_t{0} : held;
     }
+    // Runs deeper than the stack fault into a free frame or over a page
+    // never used again; runs that hold the page hit.
+    if (!present || unused) {
+      for (size_t r = first_run_above(end); r < frames_.size(); ++r) {
+        if (!present)
+          dirty_writes_[r] += runs_.fault(r, page, unused, write, LowestFrameRuns::kNoPage, false);
+        else
+          runs_.becomes_unused(r, page, dirty_bit(swap_dirty_.data(), r));
+      }
+    }
     if (pages_.empty()) {
       push(page, rank, swap_dirty_.data());
       in_stack_[page] = 1;
@@ -76,22 +193,15 @@ class PriorityStack {
     std::copy_n(swap_dirty_.begin(), words_, dirty_.begin());
     in_stack_[page] = 1;
 
-    // Dirty bits of the pages never used again at depths 2..i, any and all.
-    std::fill(unused_any_dirty_.begin(), unused_any_dirty_.end(), uint64_t{0});
-    std::fill(unused_all_dirty_.begin(), unused_all_dirty_.end(), ~uint64_t{0});
     size_t run = 0;
     for (size_t i = 1;; ++i) {
       // The carried page leaves the run with i frames.
       while (run < frames_.size() && static_cast<size_t>(frames_[run]) < i) ++run;
       if (run < frames_.size() && static_cast<size_t>(frames_[run]) == i) {
-        if (carried_page != kEmptyPage && dirty_bit(carried_dirty_.data(), run))
-          ++dirty_writes_[run];
-        // A choice among pages never used again that differ in this run's
-        // dirty bit.
-        const bool dirty = dirty_bit(carried_dirty_.data(), run);
-        if (never_used(carried_rank) && (dirty ? !dirty_bit(unused_all_dirty_.data(), run)
-                                               : dirty_bit(unused_any_dirty_.data(), run)))
-          choice_among_unused_[run] = true;
+        dirty_writes_[run] +=
+            runs_.fault(run, page, unused, write,
+                        carried_page == kEmptyPage ? LowestFrameRuns::kNoPage : carried_page,
+                        dirty_bit(carried_dirty_.data(), run));
       }
       if (i == end) break;
       if (ranks_[i] > carried_rank) {  // the page at i is used later: it goes on down
@@ -99,12 +209,6 @@ class PriorityStack {
         std::swap(ranks_[i], carried_rank);
         std::swap_ranges(carried_dirty_.begin(), carried_dirty_.end(),
                          dirty_.begin() + static_cast<ptrdiff_t>(i * words_));
-      }
-      if (never_used(ranks_[i])) {
-        for (size_t w = 0; w < words_; ++w) {
-          unused_any_dirty_[w] |= dirty_[i * words_ + w];
-          unused_all_dirty_[w] &= dirty_[i * words_ + w];
-        }
       }
     }
     if (present) {
@@ -121,6 +225,7 @@ class PriorityStack {
 
   // The process's pages become empty ones; empty pages at the bottom go.
   void end_process(uint32_t process) {
+    runs_.end_process(process);
     for (size_t i = 0; i < pages_.size(); ++i) {
       if (pages_[i] == kEmptyPage || page_process_[pages_[i]] != process) continue;
       in_stack_[pages_[i]] = 0;
@@ -134,19 +239,17 @@ class PriorityStack {
     }
   }
 
-  OptStackCurve result() const {
-    OptStackCurve curve;
-    curve.choice_among_unused = choice_among_unused_;
+  std::vector<PolicyCounts> result() const {
+    std::vector<PolicyCounts> counts(frames_.size());
     // Faults with k frames: references at depths deeper than k.
     uint64_t deeper = 0;
     size_t depth = depth_limit_ + 1;
-    curve.counts.resize(frames_.size());
     for (size_t r = frames_.size(); r-- > 0;) {
       for (; depth > static_cast<size_t>(frames_[r]); --depth)
         deeper += faults_at_depth_[depth - 1];
-      curve.counts[r] = {static_cast<int64_t>(deeper), dirty_writes_[r]};
+      counts[r] = {static_cast<int64_t>(deeper), dirty_writes_[r]};
     }
-    return curve;
+    return counts;
   }
 
  private:
@@ -175,13 +278,14 @@ class PriorityStack {
   std::vector<uint64_t> dirty_;            ///< words_ per entry: bit r for run r
   std::vector<uint64_t> faults_at_depth_;  ///< by 0-based position, the last beyond every run
   std::vector<int64_t> dirty_writes_;
-  std::vector<bool> choice_among_unused_;
-  std::vector<uint64_t> carried_dirty_, swap_dirty_, unused_any_dirty_, unused_all_dirty_;
+  LowestFrameRuns runs_;
+  std::vector<uint64_t> carried_dirty_, swap_dirty_;
 };
 
 }  // namespace
 
-OptStackCurve opt_stack_curve(const ReferenceTrace& trace, std::span<const int> frame_counts) {
+std::vector<PolicyCounts> opt_stack_curve(const ReferenceTrace& trace,
+                                          std::span<const int> frame_counts) {
   PriorityStack stack(frame_counts, trace);
   NextUse next_use(trace);
   EventStream stream(trace);

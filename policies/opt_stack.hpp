@@ -4,7 +4,9 @@
 // frames, and the page a run with k frames evicts is the one carried past
 // depth k while the stack is brought up to date. The frames a process's end
 // frees stand in the stack as empty pages that rank below every page, so
-// that each run takes them first, as a run takes a free frame first.
+// that each run takes them first, as a run takes a free frame first. Each
+// run's frames are followed as well, for the lowest-frame rule among pages
+// never used again, whose dirty bits the stack alone cannot tell.
 #pragma once
 
 #include <span>
@@ -12,15 +14,7 @@
 
 #include "policies/frame_table.hpp"
 
-struct OptStackCurve {
-  std::vector<PolicyCounts> counts;
-  /// Runs in which OPT had to choose among pages never used again that
-  /// could differ in their dirty bits: the stack's choice need not be the
-  /// lowest frame's, so their dirty pages written need a run of their own.
-  /// Their faults are exact all the same.
-  std::vector<bool> choice_among_unused;
-};
-
 /// OPT at each of `frame_counts`, in that order. REQUIRES: frame_counts
 /// increasing, each from 1 to kMaxFrames.
-OptStackCurve opt_stack_curve(const ReferenceTrace& trace, std::span<const int> frame_counts);
+std::vector<PolicyCounts> opt_stack_curve(const ReferenceTrace& trace,
+                                          std::span<const int> frame_counts);

@@ -9,6 +9,9 @@
 
 #include "policies/what_if.hpp"
 
+/// Runs that one pass over the trace carries side by side.
+inline constexpr size_t kGroupRuns = 64;
+
 /// `policy` at each of `frame_counts` (1..kMaxFrames each), in that order.
 /// REQUIRES: policy is kClock, kCleanFirst or kFifo.
 std::vector<PolicyCounts> grouped_runs(const ReferenceTrace& trace, Policy policy,
