@@ -54,7 +54,8 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
   // OPT's stack first, the longest.
   tasks.push_back(
       [&trace, curve, out = slot(Policy::kOpt)] { *out = opt_stack_curve(trace, curve->frames); });
-  // LRU next: its faults tell the clocks' parts which counts mostly fault.
+  // LRU next: its faults tell the clocks' parts which counts mostly fault,
+  // and its one-frame counts are every policy's.
   auto lru = std::make_shared<std::promise<void>>();
   std::shared_future<void> lru_done = lru->get_future().share();
   tasks.push_back([&trace, curve, lru, out = slot(Policy::kLru)] {
@@ -75,9 +76,16 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
     for (size_t part = 0; part < parts; ++part) {
       tasks.push_back([&trace, curve, policy, part, parts, lru_done, out = slot(policy)] {
         const auto& lru_counts = curve->counts[static_cast<size_t>(Policy::kLru)];
-        if (policy != Policy::kFifo) lru_done.get();
+        lru_done.get();
         std::vector<size_t> by_group, by_run;
         for (size_t i = part; i < curve->frames.size(); i += parts) {
+          // With one frame every fault evicts the one page there, whatever
+          // the policy: LRU's counts are everyone's, and a run of its own
+          // would cost a whole pass.
+          if (curve->frames[i] == 1) {
+            (*out)[i] = lru_counts[i];
+            continue;
+          }
           const bool mostly_faults =
               policy != Policy::kFifo &&
               lru_counts[i].faults * kRunFaultsPer > trace.references() * kRunFaultsOf;

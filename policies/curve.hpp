@@ -33,9 +33,9 @@ std::vector<PolicyCounts> policy_runs(const ReferenceTrace& trace, Policy policy
                                       std::span<const int> frame_counts);
 
 /// Tasks that fill `curve` for `frame_counts` (increasing) when each has
-/// run once, longest first. The clocks' tasks wait for the second: run them in
-/// order, on any number of threads, each thread taking the next task when
-/// it is free. `trace` and `curve` must outlive them.
+/// run once, longest first. FIFO's and the clocks' tasks wait for the
+/// second: run them in order, on any number of threads, each thread taking
+/// the next task when it is free. `trace` and `curve` must outlive them.
 std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
                                                std::span<const int> frame_counts, Curve* curve);
 
