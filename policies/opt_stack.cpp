@@ -122,121 +122,110 @@ class LowestFrameRuns {
   std::vector<std::vector<uint32_t>> pages_of_process_;
 };
 
+// The stack's entries keep, instead of a dirty bit per run, the first run
+// whose copy of the page is dirty: with more frames a used-again page has
+// been in the frames at least as long, so it is dirty in every run from
+// some run on. A reference walks down the stack once, looking for its page
+// while the carried page goes down.
 class PriorityStack {
  public:
   PriorityStack(std::span<const int> frame_counts, const ReferenceTrace& trace)
       : frames_(frame_counts.begin(), frame_counts.end()),
         depth_limit_(static_cast<size_t>(frames_.back())),
-        words_((frames_.size() + 63) / 64),
+        no_run_(static_cast<uint32_t>(frames_.size())),
         page_process_(trace.page_processes()),
         in_stack_(trace.pages(), 0),
+        run_with_frames_(depth_limit_ + 1, -1),
+        first_run_above_(depth_limit_ + 1, 0),
         faults_at_depth_(depth_limit_ + 1, 0),
         dirty_writes_(frames_.size(), 0),
-        runs_(frame_counts, trace),
-        carried_dirty_(words_),
-        swap_dirty_(words_) {}
+        runs_(frame_counts, trace) {
+    for (size_t r = 0; r < frames_.size(); ++r)
+      run_with_frames_[static_cast<size_t>(frames_[r])] = static_cast<int32_t>(r);
+    for (size_t depth = 0; depth <= depth_limit_; ++depth) {
+      first_run_above_[depth] = static_cast<uint32_t>(
+          std::upper_bound(frames_.begin(), frames_.end(), static_cast<int>(depth)) -
+          frames_.begin());
+    }
+    stack_.reserve(depth_limit_);
+  }
 
   void reference(uint32_t page, uint32_t next_use, bool write) {
     const uint64_t rank = next_use == kNeverUsed ? kNeverRank + page : next_use;
-    size_t position = depth_limit_;  // beyond every run
-    if (in_stack_[page])
-      position =
-          static_cast<size_t>(std::find(pages_.begin(), pages_.end(), page) - pages_.begin());
-    // Runs with at most `position` frames fault.
-    ++faults_at_depth_[position];
     const bool unused = next_use == kNeverUsed;
-    if (position == 0) {
-      ranks_[0] = rank;
-      if (write) std::fill_n(dirty_.begin(), words_, ~uint64_t{0});
+    const bool present = in_stack_[page] != 0;
+    if (present && stack_[0].page == page) {
+      ++faults_at_depth_[0];
+      Entry& top = stack_[0];
+      top.rank = rank;
+      if (write) top.dirty_from = 0;
       if (unused) {
-        for (size_t r = 0; r < frames_.size(); ++r)
-          runs_.becomes_unused(r, page, dirty_bit(dirty_.data(), r));
+        for (uint32_t r = 0; r < no_run_; ++r) runs_.becomes_unused(r, page, r >= top.dirty_from);
       }
       return;
     }
-    const bool present = position < pages_.size();
-    const size_t end = present ? position : pages_.size();
-    // The page's dirty bits: kept in the runs that hold it, its write's
-    // elsewhere.
-    for (size_t w = 0; w < words_; ++w) {
-      uint64_t held = 0;
-      if (present) {
-        const size_t first_holding = first_run_above(position);
-        held = first_holding >= (w + 1) * 64 ? 0
-               : first_holding <= w * 64     ? ~uint64_t{0}
-                                             : ~uint64_t{0} << (first_holding - w * 64);
-        held &= dirty_[position * words_ + w];
+    // The old top is carried down; runs with i frames, i up to the page's
+    // position (or the stack's depth), fault and evict the carried page.
+    const size_t size = stack_.size();
+    size_t end = 0;
+    Entry carried{};
+    if (size > 0) {
+      carried = stack_[0];
+      for (end = 1;; ++end) {
+        const int32_t run = run_with_frames_[end];
+        if (run >= 0) {
+          const auto r = static_cast<size_t>(run);
+          dirty_writes_[r] +=
+              runs_.fault(r, page, unused, write,
+                          carried.page == kEmptyPage ? LowestFrameRuns::kNoPage : carried.page,
+                          r >= carried.dirty_from);
+        }
+        if (end == size || (present && stack_[end].page == page)) break;
+        if (stack_[end].rank > carried.rank) std::swap(stack_[end], carried);
       }
-      swap_dirty_[w] = write ? ~uint64_t{0} : held;
     }
+    // Runs deeper than the position hold the page and keep its dirty bit.
+    const uint32_t above = first_run_above_[end];
+    const uint32_t dirty_from = write     ? 0
+                                : present ? std::max(above, stack_[end].dirty_from)
+                                          : no_run_;
+    ++faults_at_depth_[present ? end : depth_limit_];
     // Runs deeper than the stack fault into a free frame or over a page
     // never used again; runs that hold the page hit.
     if (!present || unused) {
-      for (size_t r = first_run_above(end); r < frames_.size(); ++r) {
+      for (uint32_t r = above; r < no_run_; ++r) {
         if (!present)
           dirty_writes_[r] += runs_.fault(r, page, unused, write, LowestFrameRuns::kNoPage, false);
         else
-          runs_.becomes_unused(r, page, dirty_bit(swap_dirty_.data(), r));
+          runs_.becomes_unused(r, page, r >= dirty_from);
       }
     }
-    if (pages_.empty()) {
-      push(page, rank, swap_dirty_.data());
-      in_stack_[page] = 1;
+    in_stack_[page] = 1;
+    const Entry top{rank, page, dirty_from};
+    if (size == 0) {
+      stack_.push_back(top);
       return;
     }
-    // The old top is carried down; the page takes the top.
-    uint32_t carried_page = pages_[0];
-    uint64_t carried_rank = ranks_[0];
-    std::copy_n(dirty_.begin(), words_, carried_dirty_.begin());
-    pages_[0] = page;
-    ranks_[0] = rank;
-    std::copy_n(swap_dirty_.begin(), words_, dirty_.begin());
-    in_stack_[page] = 1;
-
-    size_t run = 0;
-    for (size_t i = 1;; ++i) {
-      // The carried page leaves the run with i frames.
-      while (run < frames_.size() && static_cast<size_t>(frames_[run]) < i) ++run;
-      if (run < frames_.size() && static_cast<size_t>(frames_[run]) == i) {
-        dirty_writes_[run] +=
-            runs_.fault(run, page, unused, write,
-                        carried_page == kEmptyPage ? LowestFrameRuns::kNoPage : carried_page,
-                        dirty_bit(carried_dirty_.data(), run));
-      }
-      if (i == end) break;
-      if (ranks_[i] > carried_rank) {  // the page at i is used later: it goes on down
-        std::swap(pages_[i], carried_page);
-        std::swap(ranks_[i], carried_rank);
-        std::swap_ranges(carried_dirty_.begin(), carried_dirty_.end(),
-                         dirty_.begin() + static_cast<ptrdiff_t>(i * words_));
-      }
-    }
+    stack_[0] = top;
     if (present) {
-      pages_[end] = carried_page;
-      ranks_[end] = carried_rank;
-      std::copy_n(carried_dirty_.begin(), words_,
-                  dirty_.begin() + static_cast<ptrdiff_t>(end * words_));
-    } else if (pages_.size() < depth_limit_ && carried_page != kEmptyPage) {
-      push(carried_page, carried_rank, carried_dirty_.data());
-    } else if (carried_page != kEmptyPage) {
-      in_stack_[carried_page] = 0;  // deeper than any run holds
+      stack_[end] = carried;
+    } else if (size < depth_limit_ && carried.page != kEmptyPage) {
+      stack_.push_back(carried);
+    } else if (carried.page != kEmptyPage) {
+      in_stack_[carried.page] = 0;  // deeper than any run holds
     }
   }
 
   // The process's pages become empty ones; empty pages at the bottom go.
   void end_process(uint32_t process) {
     runs_.end_process(process);
-    for (size_t i = 0; i < pages_.size(); ++i) {
-      if (pages_[i] == kEmptyPage || page_process_[pages_[i]] != process) continue;
-      in_stack_[pages_[i]] = 0;
-      pages_[i] = kEmptyPage;
-      ranks_[i] = kEmptyRank;
+    for (Entry& entry : stack_) {
+      if (entry.page == kEmptyPage || page_process_[entry.page] != process) continue;
+      in_stack_[entry.page] = 0;
+      entry.page = kEmptyPage;
+      entry.rank = kEmptyRank;
     }
-    while (!pages_.empty() && pages_.back() == kEmptyPage) {
-      pages_.pop_back();
-      ranks_.pop_back();
-      dirty_.resize(dirty_.size() - words_);
-    }
+    while (!stack_.empty() && stack_.back().page == kEmptyPage) stack_.pop_back();
   }
 
   std::vector<PolicyCounts> result() const {
@@ -253,33 +242,23 @@ class PriorityStack {
   }
 
  private:
-  // The first run with more than `position` frames.
-  size_t first_run_above(size_t position) const {
-    return static_cast<size_t>(
-        std::upper_bound(frames_.begin(), frames_.end(), static_cast<int>(position)) -
-        frames_.begin());
-  }
-  static bool dirty_bit(const uint64_t* dirty, size_t run) {
-    return (dirty[run / 64] >> (run % 64)) & 1;
-  }
-  void push(uint32_t page, uint64_t rank, const uint64_t* dirty) {
-    pages_.push_back(page);
-    ranks_.push_back(rank);
-    dirty_.insert(dirty_.end(), dirty, dirty + words_);
-  }
+  struct Entry {
+    uint64_t rank;
+    uint32_t page;        ///< kEmptyPage for a freed frame
+    uint32_t dirty_from;  ///< the first run in which the page is dirty
+  };
 
   std::vector<int> frames_;
   size_t depth_limit_;
-  size_t words_;
+  uint32_t no_run_;  ///< the run count: dirty in no run
   const std::vector<uint32_t>& page_process_;
   std::vector<uint8_t> in_stack_;
-  std::vector<uint32_t> pages_;  ///< top first; kEmptyPage for a freed frame
-  std::vector<uint64_t> ranks_;
-  std::vector<uint64_t> dirty_;            ///< words_ per entry: bit r for run r
+  std::vector<Entry> stack_;               ///< top first
+  std::vector<int32_t> run_with_frames_;   ///< by frame count; -1 for none
+  std::vector<uint32_t> first_run_above_;  ///< by 0-based position
   std::vector<uint64_t> faults_at_depth_;  ///< by 0-based position, the last beyond every run
   std::vector<int64_t> dirty_writes_;
   LowestFrameRuns runs_;
-  std::vector<uint64_t> carried_dirty_, swap_dirty_;
 };
 
 }  // namespace
