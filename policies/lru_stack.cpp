@@ -12,14 +12,13 @@ class RecencyStack {
   RecencyStack(std::span<const int> frame_counts, const ReferenceTrace& trace)
       : frames_(frame_counts.begin(), frame_counts.end()),
         depth_limit_(frames_.back()),
-        words_((frames_.size() + 63) / 64),
+        no_run_(static_cast<uint32_t>(frames_.size())),
         page_process_(trace.page_processes()),
         in_stack_(trace.pages(), 0),
         counts_(frames_.size()),
         held_(frames_.size(), 0) {
     pages_.reserve(static_cast<size_t>(depth_limit_));
-    dirty_.reserve(static_cast<size_t>(depth_limit_) * words_);
-    top_dirty_.resize(words_);
+    dirty_from_.reserve(static_cast<size_t>(depth_limit_));
   }
 
   void reference(uint32_t page, bool write) {
@@ -38,20 +37,13 @@ class RecencyStack {
       const size_t frames = static_cast<size_t>(frames_[first_hit]);
       if (held_[first_hit] < frames) {
         ++held_[first_hit];  // a free frame
-      } else if (dirty_bit(frames - 1, first_hit)) {
+      } else if (first_hit >= dirty_from_[frames - 1]) {
         ++counts.dirty_writes;  // the page at depth `frames` leaves the run
       }
       ++first_hit;
     }
-    for (size_t w = 0; w < words_; ++w) {
-      uint64_t hits = ~uint64_t{0};
-      if (first_hit >= (w + 1) * 64)
-        hits = 0;
-      else if (first_hit > w * 64)
-        hits = ~uint64_t{0} << (first_hit - w * 64);
-      const uint64_t old = depth <= pages_.size() ? dirty_[(depth - 1) * words_ + w] : 0;
-      top_dirty_[w] = write ? ~uint64_t{0} : old & hits;
-    }
+    const uint32_t old = depth <= pages_.size() ? dirty_from_[depth - 1] : no_run_;
+    const uint32_t top_dirty_from = write ? 0 : std::max(static_cast<uint32_t>(first_hit), old);
     // Move the page to the top; the pages above it go one down, and the
     // deepest leaves when the stack is as deep as any run holds.
     size_t from = depth - 1;
@@ -60,14 +52,14 @@ class RecencyStack {
         in_stack_[pages_.back()] = 0;
       } else {
         pages_.push_back(0);
-        dirty_.resize(dirty_.size() + words_);
+        dirty_from_.push_back(0);
       }
       from = pages_.size() - 1;
     }
     std::memmove(pages_.data() + 1, pages_.data(), from * sizeof(uint32_t));
-    std::memmove(dirty_.data() + words_, dirty_.data(), from * words_ * sizeof(uint64_t));
+    std::memmove(dirty_from_.data() + 1, dirty_from_.data(), from * sizeof(uint32_t));
     pages_[0] = page;
-    std::copy(top_dirty_.begin(), top_dirty_.end(), dirty_.begin());
+    dirty_from_[0] = top_dirty_from;
     in_stack_[page] = 1;
   }
 
@@ -82,34 +74,30 @@ class RecencyStack {
         continue;
       }
       pages_[kept] = pages_[i];
-      std::copy_n(dirty_.begin() + static_cast<ptrdiff_t>(i * words_), words_,
-                  dirty_.begin() + static_cast<ptrdiff_t>(kept * words_));
+      dirty_from_[kept] = dirty_from_[i];
       ++kept;
     }
     for (size_t& held : held_) held -= removed_above_[held];
     pages_.resize(kept);
-    dirty_.resize(kept * words_);
+    dirty_from_.resize(kept);
   }
 
   const std::vector<PolicyCounts>& counts() const { return counts_; }
 
  private:
-  bool dirty_bit(size_t entry, size_t run) const {
-    return (dirty_[entry * words_ + run / 64] >> (run % 64)) & 1;
-  }
-
   std::vector<int> frames_;  ///< of each run, increasing
   int depth_limit_;
-  size_t words_;  ///< per entry: one dirty bit per run
+  uint32_t no_run_;  ///< the run count: dirty in no run
   const std::vector<uint32_t>& page_process_;
   std::vector<uint8_t> in_stack_;
   std::vector<PolicyCounts> counts_;
   // The most recently referenced pages, most recent first; deeper pages are
   // in no run's frames.
   std::vector<uint32_t> pages_;
-  // Entry e, bit r: the page at depth e+1 is dirty in run r.
-  std::vector<uint64_t> dirty_;
-  std::vector<uint64_t> top_dirty_;
+  // Entry e: the first run in which the page at depth e+1 is dirty. With
+  // more frames a page has been in them at least as long, so it is dirty in
+  // every run from that one on.
+  std::vector<uint32_t> dirty_from_;
   // held_[r]: how many of the top of the stack run r holds.
   std::vector<size_t> held_;
   std::vector<size_t> removed_above_;
