@@ -93,6 +93,7 @@ std::vector<std::function<void()>> curve_tasks(const ReferenceTrace& trace,
         }
         for (const bool in_group : {true, false}) {
           const std::vector<size_t>& indices = in_group ? by_group : by_run;
+          if (indices.empty()) continue;  // a pass for no run still reads the trace
           std::vector<int> counts;
           for (const size_t i : indices) counts.push_back(curve->frames[i]);
           const std::vector<PolicyCounts> runs =

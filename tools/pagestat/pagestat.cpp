@@ -159,18 +159,28 @@ int report_on(const PagestatOptions& options, const ReferenceTrace& trace, Chart
       }
     }
   }
+  // Whole passes of their own, each as long as a curve's longest tasks.
+  std::vector<std::function<void()>> passes;
   if (wants_pagesim) {
     // One task: the model is one global machine.
-    tasks.push_back([&] {
+    passes.push_back([&] {
       for (int32_t mode = 0; mode < 2; ++mode)
         results.modes[mode] = run_pagesim(trace, mode, results.interval_ends, ends_at[mode]);
     });
   }
-  tasks.push_back([&] {
-    std::vector<WhatIfRun> runs;
-    for (const Policy policy : kPolicies) runs.push_back({policy, options.frames});
-    results.what_if = run_what_if(trace, runs, results.interval_ends);
-  });
+  // A CSV of a curve or of the TLB curve, without a chart, shows no what-if.
+  if (!options.csv || !options.svg_path.empty() || (!options.curve && !options.tlb_curve)) {
+    passes.push_back([&] {
+      std::vector<WhatIfRun> runs;
+      for (const Policy policy : kPolicies) runs.push_back({policy, options.frames});
+      results.what_if = run_what_if(trace, runs, results.interval_ends);
+    });
+  }
+  // After the curve's first two tasks (OPT's stack and LRU's, which the
+  // rest wait for), so that the curve's parts, shorter, come last and the
+  // two threads end together instead of one running a whole pass alone.
+  const size_t passes_at = std::min<size_t>(wants_curve ? 2 : 0, tasks.size());
+  tasks.insert(tasks.begin() + static_cast<ptrdiff_t>(passes_at), passes.begin(), passes.end());
   run_on_two_threads(tasks);
 
   if (options.csv) {
