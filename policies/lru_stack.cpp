@@ -1,7 +1,7 @@
 #include "policies/lru_stack.hpp"
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
 #include "policies/event_stream.hpp"
 
@@ -17,18 +17,39 @@ class RecencyStack {
         in_stack_(trace.pages(), 0),
         counts_(frames_.size()),
         held_(frames_.size(), 0) {
-    pages_.reserve(static_cast<size_t>(depth_limit_));
-    dirty_from_.reserve(static_cast<size_t>(depth_limit_));
+    stack_.reserve(static_cast<size_t>(depth_limit_));
   }
 
   void reference(uint32_t page, bool write) {
-    // Depth from 1; beyond the stack, deeper than any run holds.
-    size_t depth = static_cast<size_t>(depth_limit_) + 1;
-    if (in_stack_[page])
-      depth =
-          static_cast<size_t>(std::find(pages_.begin(), pages_.end(), page) - pages_.begin()) + 1;
+    // The page goes to the top and the pages above it one down, in one walk
+    // that finds it; when it is not there the deepest page goes one down
+    // too, leaving when the stack is as deep as any run holds.
+    Entry carried{page, 0};
+    size_t depth = static_cast<size_t>(depth_limit_) + 1;  // from 1; beyond, in no run
+    const bool present = in_stack_[page] != 0;
+    for (size_t i = 0; i < stack_.size(); ++i) {
+      std::swap(stack_[i], carried);
+      if (present && carried.page == page) {
+        depth = i + 1;
+        break;
+      }
+    }
+    const uint32_t old = present ? carried.dirty_from : no_run_;
+    uint32_t dropped_dirty_from = no_run_;
+    if (!present && !stack_.empty()) {
+      if (stack_.size() == static_cast<size_t>(depth_limit_)) {
+        in_stack_[carried.page] = 0;
+        dropped_dirty_from = carried.dirty_from;
+      } else {
+        stack_.push_back(carried);
+      }
+    } else if (stack_.empty()) {
+      stack_.push_back(carried);
+    }
+    in_stack_[page] = 1;
     // Runs that hold the page (held_ grows with the frames) keep its dirty
-    // bit; the others load it now.
+    // bit; the others load it now, and a full one loses the page that was
+    // at depth `frames`, now one deeper.
     const size_t runs = frames_.size();
     size_t first_hit = 0;
     while (first_hit < runs && held_[first_hit] < depth) {
@@ -37,49 +58,30 @@ class RecencyStack {
       const size_t frames = static_cast<size_t>(frames_[first_hit]);
       if (held_[first_hit] < frames) {
         ++held_[first_hit];  // a free frame
-      } else if (first_hit >= dirty_from_[frames - 1]) {
-        ++counts.dirty_writes;  // the page at depth `frames` leaves the run
+      } else {
+        const uint32_t dirty_from =
+            frames < stack_.size() ? stack_[frames].dirty_from : dropped_dirty_from;
+        if (first_hit >= dirty_from) ++counts.dirty_writes;
       }
       ++first_hit;
     }
-    const uint32_t old = depth <= pages_.size() ? dirty_from_[depth - 1] : no_run_;
-    const uint32_t top_dirty_from = write ? 0 : std::max(static_cast<uint32_t>(first_hit), old);
-    // Move the page to the top; the pages above it go one down, and the
-    // deepest leaves when the stack is as deep as any run holds.
-    size_t from = depth - 1;
-    if (depth > pages_.size()) {
-      if (pages_.size() == static_cast<size_t>(depth_limit_)) {
-        in_stack_[pages_.back()] = 0;
-      } else {
-        pages_.push_back(0);
-        dirty_from_.push_back(0);
-      }
-      from = pages_.size() - 1;
-    }
-    std::memmove(pages_.data() + 1, pages_.data(), from * sizeof(uint32_t));
-    std::memmove(dirty_from_.data() + 1, dirty_from_.data(), from * sizeof(uint32_t));
-    pages_[0] = page;
-    dirty_from_[0] = top_dirty_from;
-    in_stack_[page] = 1;
+    stack_[0].dirty_from = write ? 0 : std::max(static_cast<uint32_t>(first_hit), old);
   }
 
   void end_process(uint32_t process) {
-    removed_above_.assign(pages_.size() + 1, 0);  // removed pages at depth <= d
+    removed_above_.assign(stack_.size() + 1, 0);  // removed pages at depth <= d
     size_t kept = 0;
-    for (size_t i = 0; i < pages_.size(); ++i) {
+    for (size_t i = 0; i < stack_.size(); ++i) {
       removed_above_[i + 1] = removed_above_[i];
-      if (page_process_[pages_[i]] == process) {
-        in_stack_[pages_[i]] = 0;
+      if (page_process_[stack_[i].page] == process) {
+        in_stack_[stack_[i].page] = 0;
         ++removed_above_[i + 1];
         continue;
       }
-      pages_[kept] = pages_[i];
-      dirty_from_[kept] = dirty_from_[i];
-      ++kept;
+      stack_[kept++] = stack_[i];
     }
     for (size_t& held : held_) held -= removed_above_[held];
-    pages_.resize(kept);
-    dirty_from_.resize(kept);
+    stack_.resize(kept);
   }
 
   const std::vector<PolicyCounts>& counts() const { return counts_; }
@@ -91,13 +93,16 @@ class RecencyStack {
   const std::vector<uint32_t>& page_process_;
   std::vector<uint8_t> in_stack_;
   std::vector<PolicyCounts> counts_;
+  struct Entry {
+    uint32_t page;
+    // The first run in which the page is dirty. With more frames a page has
+    // been in them at least as long, so it is dirty in every run from that
+    // one on.
+    uint32_t dirty_from;
+  };
   // The most recently referenced pages, most recent first; deeper pages are
   // in no run's frames.
-  std::vector<uint32_t> pages_;
-  // Entry e: the first run in which the page at depth e+1 is dirty. With
-  // more frames a page has been in them at least as long, so it is dirty in
-  // every run from that one on.
-  std::vector<uint32_t> dirty_from_;
+  std::vector<Entry> stack_;
   // held_[r]: how many of the top of the stack run r holds.
   std::vector<size_t> held_;
   std::vector<size_t> removed_above_;
