@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "memory/double_hit_groups.hpp"
 #include "memory/engine.hpp"
 
 namespace {
@@ -133,6 +135,68 @@ TEST(DoubleHits, DisplayWindowIsMissedOnlyWhenNoRecordIsInIt) {
     EXPECT_EQ(display_window_misses_next(c.count), c.missed)
         << c.record_number << " " << c.break_line;
     EXPECT_EQ(display_window_misses_next(c.count), !any_displayed);
+  }
+}
+
+// The grouped path leaves the machine as the one-by-one path does, on
+// batches of double hits broken by each kind of record it must leave alone,
+// anywhere in a step: it may stop early, but only before a double hit.
+TEST(DoubleHitGroups, RunAsTheOneByOnePathOnBatchesOfEveryBreak) {
+  if (!double_hit_groups_supported()) GTEST_SKIP() << "the processor lacks AVX-512";
+  std::mt19937 random(7);
+  const auto pick = [&random](int n) { return static_cast<int>(random() % n); };
+  // What breaks a run (after the address of a page in the TLB is chosen).
+  const std::vector<void (*)(int32_t*)> breaks = {
+      [](int32_t* r) { r[1] = 30 * 1024; },      // a read miss
+      [](int32_t* r) { r[2] = 31 * 1024 + 5; },  // a write miss
+      [](int32_t* r) { r[1] = 0; },              // a termination
+      [](int32_t* r) { r[2] += 65536; },         // a page out of range
+      [](int32_t* r) { r[1] = -1; },             // a negative address on page 0
+      [](int32_t* r) { r[0] = 8; },              // a process out of the index
+      [](int32_t* r) { r[0] = -1; },
+      [](int32_t* r) { r[0] ^= 1; },  // the other process, maybe a hit
+  };
+  for (int round = 0; round < 400; ++round) {
+    // Processes 2 and 3 with pages 0..11 each, so the TLB holds both and
+    // frames have been evicted (clean-first in odd rounds).
+    start_engine(round % 2);
+    for (int n = 0; n < 200; ++n) {
+      const int32_t record[3] = {2 + pick(2), pick(12) * 1024 + pick(1024) + 1,
+                                 pick(12) * 1024 + pick(1024)};
+      ++sim.record_number;
+      process_record(record);
+    }
+    (void)take_events();
+    (void)take_messages();
+    std::vector<Record> in_tlb;
+    for (const TlbEntry& entry : sim.tlb)
+      if (entry.last_use >= 0) in_tlb.push_back({entry.proc, entry.logical_page});
+    // Runs of one process, as where the grouped path pays, with a break in
+    // most batches at any place.
+    const int count = 1 + pick(80);
+    int32_t batch[80][kBatchedRecordSlots] = {};
+    const Record* run_page = &in_tlb[pick(static_cast<int>(in_tlb.size()))];
+    for (int r = 0; r < count; ++r) {
+      const Record& other = in_tlb[pick(static_cast<int>(in_tlb.size()))];
+      const Record& write_page = other[0] == (*run_page)[0] ? other : *run_page;
+      batch[r][0] = (*run_page)[0];
+      batch[r][1] = (*run_page)[1] * 1024 + 1 + pick(1023);
+      batch[r][2] = write_page[1] * 1024 + pick(1024);
+      if (pick(40) == 0) run_page = &other;
+    }
+    if (pick(4) != 0) breaks[pick(static_cast<int>(breaks.size()))](batch[pick(count)]);
+    SCOPED_TRACE("round " + std::to_string(round));
+    const MachineState before = save_machine();
+    const int one_by_one = run_double_tlb_hits(batch, 0, count);
+    const std::string expected = bytes_of(save_machine());
+    restore_machine(before);
+    int grouped = 0;
+    for (int next; grouped < count; grouped = next) {
+      next = run_double_tlb_hit_groups(batch, grouped, count);
+      if (next == grouped) break;
+    }
+    EXPECT_EQ(grouped, one_by_one);
+    EXPECT_EQ(bytes_of(save_machine()), expected);
   }
 }
 

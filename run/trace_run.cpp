@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "memory/double_hit_groups.hpp"
 #include "memory/double_hits.hpp"
 #include "memory/engine.hpp"
 #include "memory/invariants.hpp"
@@ -41,6 +42,8 @@ template <bool kMayDisplay = true>
 // tables after every record of a run too.
 void run_batch(const int32_t (*batch)[kBatchedRecordSlots], int count, bool try_hits,
                bool& markers_apart) {
+  // Asked once: the processor does not change during the run.
+  static const bool groups = double_hit_groups_supported();
   if (!display_window_misses_next(count)) [[unlikely]] {
     for (int i = 0; i < count; ++i) run_record(batch[i], markers_apart);
     return;
@@ -50,7 +53,10 @@ void run_batch(const int32_t (*batch)[kBatchedRecordSlots], int count, bool try_
     return;
   }
   for (int i = 0; i < count;) {
-    const int next = run_double_tlb_hits(batch, i, kCheckInvariants ? i + 1 : count);
+    // The debug build checks the tables after every record of the one-by-one
+    // short path, and after every run of the grouped one.
+    const int next = groups ? run_double_tlb_hit_groups(batch, i, count)
+                            : run_double_tlb_hits(batch, i, kCheckInvariants ? i + 1 : count);
     if (next == i) {
       run_record<false>(batch[i], markers_apart);
       ++i;
