@@ -11,10 +11,11 @@
 /// Whether the processor has the instructions run_double_tlb_hit_groups uses.
 bool double_hit_groups_supported();
 
-/// Does what run_double_tlb_hits (memory/double_hits.hpp) does, with the
-/// same result: runs records[begin], records[begin + 1], ... while each is a
-/// read and a write of an indexed process that both hit the TLB through the
-/// index, and returns the index of the first that is not (or `end`).
+/// Runs records[begin], records[begin + 1], ... as run_double_tlb_hits
+/// (memory/double_hits.hpp) does, with the same machine after each record,
+/// and returns the index of the first record it did not run. It may stop
+/// early, before a double hit (after a number of steps, or where the process
+/// changes); it returns `begin` only when records[begin] is not a double hit.
 /// REQUIRES: double_hit_groups_supported(), display_window_misses_next(end -
 /// begin).
 int run_double_tlb_hit_groups(const int32_t (*records)[kBatchedRecordSlots], int begin, int end);
