@@ -24,7 +24,7 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
   -o "$root/build-fuzz/trace_scanner_fuzzer"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -I"$root" "$root/fuzz/variants_equal_fuzzer.cpp" "$root"/variants/{engine_comparison,frame_index,free_frames,machine,mistakes,text}.cpp \
-  "$root"/memory/{engine,invariants,tables,translation}.cpp "$root"/run/{display,trace_run}.cpp \
+  "$root"/memory/{double_hit_groups,engine,invariants,tables,translation}.cpp "$root"/run/{display,trace_run}.cpp \
   "$root"/io/{output_buffer,trace_scanner}.cpp -o "$root/build-fuzz/variants_equal_fuzzer"
 
 # Whether libFuzzer left an input of any kind of finding (one ls of all
