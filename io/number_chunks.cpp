@@ -1,0 +1,178 @@
+#include "io/number_chunks.hpp"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+
+namespace {
+
+#define PAGESIM_CHUNK_TARGET \
+  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
+
+// Sixteen lanes of eight digits: five records of three numbers a step.
+constexpr int kMaxStepNumbers = 15;
+constexpr int kLaneDigits = 8;
+
+inline bool is_digit(char c) {
+  return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// Bit i set for each digit byte.
+PAGESIM_CHUNK_TARGET inline uint64_t digit_bytes(__m512i bytes) {
+  return _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8('0')),
+                                _mm512_set1_epi8(10));
+}
+
+// Bit i set for each byte scanf skips as white space: ' ' and '\t'..'\r'.
+PAGESIM_CHUNK_TARGET inline uint64_t space_bytes(__m512i bytes) {
+  return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(' ')) |
+         _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8('\t')),
+                                _mm512_set1_epi8(5));
+}
+
+// Bits of the bytes before the first one that is neither digit nor white
+// space, never bit 63: a number may go on past the step's last byte.
+PAGESIM_CHUNK_TARGET inline uint64_t bytes_before_other(uint64_t digits, uint64_t spaces) {
+  return _blsmsk_u64(~(digits | spaces)) >> 1;
+}
+
+// Byte k of the result: the position of the k-th set bit of `mask` (0 past
+// the last), by compressing the byte positions 0..63.
+PAGESIM_CHUNK_TARGET inline __m512i set_bit_positions(uint64_t mask) {
+  const __m512i positions = _mm512_set_epi8(
+      63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41,
+      40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18,
+      17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  return _mm512_maskz_compress_epi8(mask, positions);
+}
+
+// How many of the step's first numbers fit a lane: those before the first
+// of more than eight digits (its digits would not all be gathered).
+PAGESIM_CHUNK_TARGET inline int numbers_that_fit(__m512i firsts, __m512i lasts) {
+  const __m128i spans = _mm_sub_epi8(_mm512_castsi512_si128(lasts), _mm512_castsi512_si128(firsts));
+  const uint32_t longer = _mm_cmpgt_epi8_mask(spans, _mm_set1_epi8(kLaneDigits - 1));
+  return static_cast<int>(_tzcnt_u32(longer | 1u << 16));
+}
+
+// Eight lanes of eight bytes, lane s holding number `lane_numbers[8 * s]`'s
+// digit values right-aligned, the bytes before its first digit 0. Each lane
+// broadcasts its number's first and last positions, counts back from the
+// last, and keeps the positions from the first on.
+PAGESIM_CHUNK_TARGET inline __m512i gather_lanes(__m512i digit_values, __m512i firsts,
+                                                 __m512i lasts, __m512i lane_numbers) {
+  const __m512i back = _mm512_set1_epi64(0x00FF'FEFD'FCFB'FAF9);  // -7..0, in memory order
+  const __m512i positions = _mm512_add_epi8(_mm512_permutexvar_epi8(lane_numbers, lasts), back);
+  const __mmask64 digits =
+      _mm512_cmpge_epi8_mask(positions, _mm512_permutexvar_epi8(lane_numbers, firsts));
+  return _mm512_maskz_permutexvar_epi8(digits, positions, digit_values);
+}
+
+// The value of each lane's eight digits as two four-digit halves, 32 bits
+// each: digit pairs by one multiply-add, then the pairs by another.
+PAGESIM_CHUNK_TARGET inline __m512i lane_halves(__m512i lanes) {
+  const __m512i pairs = _mm512_maddubs_epi16(lanes, _mm512_set1_epi16(0x010A));  // 10, 1
+  return _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x0001'0064));               // 100, 1
+}
+
+// Sixteen numbers in order from the halves of two gathers, lanes taken in
+// the order the pack interleaves them (see kLaneNumbers).
+PAGESIM_CHUNK_TARGET inline __m512i join_halves(__m512i first_halves, __m512i second_halves) {
+  return _mm512_madd_epi16(_mm512_packs_epi32(first_halves, second_halves),
+                           _mm512_set1_epi32(0x0001'2710));  // 10000, 1
+}
+
+// Which number each gather's lanes hold: the pack takes four halves from
+// each in turn, 128 bits at a time, so lanes 2k and 2k + 1 of the first
+// gather hold numbers 4k and 4k + 1, those of the second 4k + 2 and 4k + 3.
+PAGESIM_CHUNK_TARGET inline __m512i lane_numbers(int first) {
+  return _mm512_add_epi8(
+      _mm512_set_epi64(0x0D0D'0D0D'0D0D'0D0D, 0x0C0C'0C0C'0C0C'0C0C, 0x0909'0909'0909'0909,
+                       0x0808'0808'0808'0808, 0x0505'0505'0505'0505, 0x0404'0404'0404'0404,
+                       0x0101'0101'0101'0101, 0x0000'0000'0000'0000),
+      _mm512_set1_epi8(static_cast<char>(first)));
+}
+
+// Stores `rows` records (at most 5) of the numbers in order: four to a row,
+// each record's three numbers then one more, which slot 3 may hold.
+PAGESIM_CHUNK_TARGET inline void store_rows(__m512i numbers, int rows,
+                                            int32_t records[][kBatchedRecordSlots]) {
+  const __m512i first_four = _mm512_set_epi32(11, 11, 10, 9, 8, 8, 7, 6, 5, 5, 4, 3, 2, 2, 1, 0);
+  const __m512i fifth = _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14, 14, 13, 12);
+  const uint32_t slots = _bzhi_u32(0xF'FFFF, static_cast<uint32_t>(rows) * kBatchedRecordSlots);
+  const auto base = reinterpret_cast<uintptr_t>(records);
+  // The fifth row's address as a number: past the array unless it is stored.
+  _mm512_mask_storeu_epi32(reinterpret_cast<void*>(base), static_cast<__mmask16>(slots),
+                           _mm512_permutexvar_epi32(first_four, numbers));
+  _mm_mask_storeu_epi32(reinterpret_cast<void*>(base + 64), static_cast<__mmask8>(slots >> 16),
+                        _mm512_castsi512_si128(_mm512_permutexvar_epi32(fifth, numbers)));
+}
+
+// Position of the n-th (from 1) set bit of `mask`.
+PAGESIM_CHUNK_TARGET inline int nth_set_bit(uint64_t mask, int n) {
+  return static_cast<int>(_tzcnt_u64(_pdep_u64(uint64_t{1} << (n - 1), mask)));
+}
+
+}  // namespace
+
+bool number_chunks_supported() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+         __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2");
+}
+
+PAGESIM_CHUNK_TARGET ChunkRun convert_number_chunks(const char* data_begin, const char* begin,
+                                                    const char* data_end,
+                                                    int32_t records[][kBatchedRecordSlots],
+                                                    int capacity) {
+  ChunkRun run{0, begin, nullptr};
+  if (data_end - begin < kChunkBytes) return run;
+  // A digit at `begin` is taken as a number's first: it must be one.
+  if (begin != data_begin && is_digit(begin[-1]) && is_digit(begin[0])) return run;
+  const __m512i first_lanes = lane_numbers(0);
+  const __m512i second_lanes = lane_numbers(2);
+  const char* p = begin;
+  int count = 0;
+  while (count < capacity && data_end - p >= kChunkBytes) {
+    const __m512i bytes = _mm512_loadu_si512(p);
+    const uint64_t digits = digit_bytes(bytes);
+    const uint64_t usable = bytes_before_other(digits, space_bytes(bytes));
+    // A step starts at a non-digit or a number's first digit, so every run
+    // of digits in it is a whole number's start.
+    const uint64_t firsts_mask = digits & ~(digits << 1);
+    const uint64_t lasts_mask = digits & ~(digits >> 1) & usable;
+    const __m512i firsts = set_bit_positions(firsts_mask);
+    const __m512i lasts = set_bit_positions(lasts_mask);
+    int numbers = static_cast<int>(_mm_popcnt_u64(lasts_mask));
+    numbers = numbers < kMaxStepNumbers ? numbers : kMaxStepNumbers;
+    const int fit = numbers_that_fit(firsts, lasts);
+    numbers = numbers < fit ? numbers : fit;
+    int rows = numbers / kRecordFields;
+    rows = rows < capacity - count ? rows : capacity - count;
+    if (rows == 0) break;
+    const __m512i digit_values = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
+    const __m512i values =
+        join_halves(lane_halves(gather_lanes(digit_values, firsts, lasts, first_lanes)),
+                    lane_halves(gather_lanes(digit_values, firsts, lasts, second_lanes)));
+    store_rows(values, rows, records + count);
+    count += rows;
+    const int taken = rows * kRecordFields;
+    run.last_record = p + nth_set_bit(firsts_mask, taken - 2);
+    p += nth_set_bit(lasts_mask, taken) + 1;
+  }
+  run.count = count;
+  run.end = p;
+  return run;
+}
+
+#else  // not x86-64
+
+bool number_chunks_supported() {
+  return false;
+}
+
+ChunkRun convert_number_chunks(const char*, const char* begin, const char*,
+                               int32_t[][kBatchedRecordSlots], int) {
+  return {0, begin, nullptr};
+}
+
+#endif
