@@ -3,36 +3,54 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 
+#include <cstddef>
+
 namespace {
 
 #define PAGESIM_CHUNK_TARGET \
   __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
 
-// Sixteen lanes of eight digits: five records of three numbers a step.
-constexpr int kMaxStepNumbers = 15;
+// Sixteen lanes of eight digits each: five records of three numbers a step.
 constexpr int kLaneDigits = 8;
 
 inline bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
 }
 
-// Bit i set for each digit byte.
-PAGESIM_CHUNK_TARGET inline uint64_t digit_bytes(__m512i bytes) {
-  return _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8('0')),
-                                _mm512_set1_epi8(10));
+// Bit i set for each digit, given the bytes less '0'.
+PAGESIM_CHUNK_TARGET inline uint64_t digit_bytes(__m512i digit_values) {
+  return _mm512_cmplt_epu8_mask(digit_values, _mm512_set1_epi8(10));
 }
 
-// Bit i set for each byte scanf skips as white space: ' ' and '\t'..'\r'.
-PAGESIM_CHUNK_TARGET inline uint64_t space_bytes(__m512i bytes) {
-  return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(' ')) |
-         _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8('\t')),
-                                _mm512_set1_epi8(5));
+// Bit i set for each byte that is neither digit nor white space (a sign,
+// NUL, a letter): every byte that is either is below 64, so a table of
+// their classes is looked up by the low six bits of those below 64.
+PAGESIM_CHUNK_TARGET inline uint64_t other_bytes(__m512i bytes, __m512i plain_table) {
+  const __m512i plain = _mm512_maskz_permutexvar_epi8(
+      _mm512_cmplt_epu8_mask(bytes, _mm512_set1_epi8(64)), bytes, plain_table);
+  return _mm512_testn_epi8_mask(plain, plain);
 }
 
-// Bits of the bytes before the first one that is neither digit nor white
-// space, never bit 63: a number may go on past the step's last byte.
-PAGESIM_CHUNK_TARGET inline uint64_t bytes_before_other(uint64_t digits, uint64_t spaces) {
-  return _blsmsk_u64(~(digits | spaces)) >> 1;
+// 0xFF at the digits and the white-space bytes of 0..63, 0 at the others.
+alignas(64) constexpr uint8_t
+    kPlainBytes[64] = {
+        0,    0,    0,    0,    0,    0,    0,    0,    0,    0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0,    0,  // '\t'..'\r'
+        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+        0,    0,    0,    0,    0,    0xFF, 0,    0,    0,    0,    0,
+        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,  // ' '
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,
+        0,    0,    0,    0,    0,  // '0'..'9'
+};
+
+// Bits of the bytes before the first that is neither digit nor white space.
+PAGESIM_CHUNK_TARGET inline uint64_t bytes_before_other(uint64_t others) {
+  return _blsmsk_u64(others) >> 1;
+}
+
+// Bits 0..n-1.
+PAGESIM_CHUNK_TARGET inline uint64_t low_bits(int n) {
+  return _bzhi_u64(~uint64_t{0}, static_cast<unsigned>(n));
 }
 
 // Byte k of the result: the position of the k-th set bit of `mask` (0 past
@@ -45,12 +63,11 @@ PAGESIM_CHUNK_TARGET inline __m512i set_bit_positions(uint64_t mask) {
   return _mm512_maskz_compress_epi8(mask, positions);
 }
 
-// How many of the step's first numbers fit a lane: those before the first
-// of more than eight digits (its digits would not all be gathered).
-PAGESIM_CHUNK_TARGET inline int numbers_that_fit(__m512i firsts, __m512i lasts) {
+// Bit k set when the step's k-th number has more than eight digits (they
+// would not all be gathered into its lane).
+PAGESIM_CHUNK_TARGET inline uint32_t long_numbers(__m512i firsts, __m512i lasts) {
   const __m128i spans = _mm_sub_epi8(_mm512_castsi512_si128(lasts), _mm512_castsi512_si128(firsts));
-  const uint32_t longer = _mm_cmpgt_epi8_mask(spans, _mm_set1_epi8(kLaneDigits - 1));
-  return static_cast<int>(_tzcnt_u32(longer | 1u << 16));
+  return _mm_cmpgt_epi8_mask(spans, _mm_set1_epi8(kLaneDigits - 1));
 }
 
 // Eight lanes of eight bytes, lane s holding number `lane_numbers[8 * s]`'s
@@ -91,20 +108,40 @@ PAGESIM_CHUNK_TARGET inline __m512i lane_numbers(int first) {
       _mm512_set1_epi8(static_cast<char>(first)));
 }
 
-// Stores `rows` records (at most 5) of the numbers in order: four to a row,
-// each record's three numbers then one more, which slot 3 may hold.
-PAGESIM_CHUNK_TARGET inline void store_rows(__m512i numbers, int rows,
-                                            int32_t records[][kBatchedRecordSlots]) {
-  const __m512i first_four = _mm512_set_epi32(11, 11, 10, 9, 8, 8, 7, 6, 5, 5, 4, 3, 2, 2, 1, 0);
-  const __m512i fifth = _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14, 14, 13, 12);
-  const uint32_t slots = _bzhi_u32(0xF'FFFF, static_cast<uint32_t>(rows) * kBatchedRecordSlots);
-  const auto base = reinterpret_cast<uintptr_t>(records);
-  // The fifth row's address as a number: past the array unless it is stored.
-  _mm512_mask_storeu_epi32(reinterpret_cast<void*>(base), static_cast<__mmask16>(slots),
-                           _mm512_permutexvar_epi32(first_four, numbers));
-  _mm_mask_storeu_epi32(reinterpret_cast<void*>(base + 64), static_cast<__mmask8>(slots >> 16),
-                        _mm512_castsi512_si128(_mm512_permutexvar_epi32(fifth, numbers)));
+// Rows of the step's records: four slots each, a record's three numbers
+// then one more (slot 3 is free); the first four rows, then the fifth.
+PAGESIM_CHUNK_TARGET inline __m512i first_four_rows(__m512i numbers) {
+  return _mm512_permutexvar_epi32(
+      _mm512_set_epi32(11, 11, 10, 9, 8, 8, 7, 6, 5, 5, 4, 3, 2, 2, 1, 0), numbers);
 }
+PAGESIM_CHUNK_TARGET inline __m128i fifth_row(__m512i numbers) {
+  return _mm512_castsi512_si128(_mm512_permutexvar_epi32(
+      _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14, 14, 13, 12), numbers));
+}
+
+// Stores the step's `rows` records (at most 5) where up to `room` rows may
+// be written: all five rows at once while there is room for them (the rows
+// past `rows` are written again by the next step), only `rows` at the end.
+PAGESIM_CHUNK_TARGET inline void store_rows(__m512i numbers, int rows, ptrdiff_t room,
+                                            int32_t records[][kBatchedRecordSlots]) {
+  const auto base = reinterpret_cast<uintptr_t>(records);
+  if (room >= 5) [[likely]] {
+    _mm512_storeu_si512(records, first_four_rows(numbers));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(records + 4), fifth_row(numbers));
+    return;
+  }
+  const uint32_t slots = _bzhi_u32(0xF'FFFF, static_cast<uint32_t>(rows) * kBatchedRecordSlots);
+  // The fifth row's address as a number: it is past the array when room is short.
+  _mm512_mask_storeu_epi32(records, static_cast<__mmask16>(slots), first_four_rows(numbers));
+  _mm_mask_storeu_epi32(reinterpret_cast<void*>(base + 4 * sizeof records[0]),
+                        static_cast<__mmask8>(slots >> 16), fifth_row(numbers));
+}
+
+// Records a step takes of `numbers` whole numbers: five at most (the lanes),
+// whole records only.
+constexpr uint8_t kRowsOfNumbers[64] = {
+    0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5,
+    5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
 
 // Position of the n-th (from 1) set bit of `mask`.
 PAGESIM_CHUNK_TARGET inline int nth_set_bit(uint64_t mask, int n) {
@@ -128,39 +165,65 @@ PAGESIM_CHUNK_TARGET ChunkRun convert_number_chunks(const char* data_begin, cons
   if (data_end - begin < kChunkBytes) return run;
   // A digit at `begin` is taken as a number's first: it must be one.
   if (begin != data_begin && is_digit(begin[-1]) && is_digit(begin[0])) return run;
+  const __m512i plain = _mm512_load_si512(kPlainBytes);
   const __m512i first_lanes = lane_numbers(0);
   const __m512i second_lanes = lane_numbers(2);
+  const char* const last_step = data_end - kChunkBytes;
+  int32_t(*row)[kBatchedRecordSlots] = records;
+  int32_t(*const rows_end)[kBatchedRecordSlots] = records + capacity;
   const char* p = begin;
-  int count = 0;
-  while (count < capacity && data_end - p >= kChunkBytes) {
+  // The last step's start, its numbers' first digits and how many it took:
+  // the last record's offset is worked out once, after the loop.
+  const char* step = nullptr;
+  uint64_t step_firsts = 0;
+  int step_taken = 0;
+  while (p <= last_step) {
     const __m512i bytes = _mm512_loadu_si512(p);
-    const uint64_t digits = digit_bytes(bytes);
-    const uint64_t usable = bytes_before_other(digits, space_bytes(bytes));
+    const __m512i digit_values = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
+    const uint64_t digits = digit_bytes(digit_values);
     // A step starts at a non-digit or a number's first digit, so every run
-    // of digits in it is a whole number's start.
+    // of digits in it is a whole number's start. A number whose last digit
+    // is the step's last byte may go on past it.
     const uint64_t firsts_mask = digits & ~(digits << 1);
-    const uint64_t lasts_mask = digits & ~(digits >> 1) & usable;
+    const uint64_t lasts_mask = digits & ~(digits >> 1) & ~(uint64_t{1} << 63);
+    // The rows of the numbers as though all were plain and short, so that
+    // where the next step starts does not wait for the checks below (which
+    // a trace of plain records always passes).
+    const auto room = static_cast<int>(rows_end - row);
+    int rows = kRowsOfNumbers[_mm_popcnt_u64(lasts_mask)];
+    rows = rows < room ? rows : room;
+    if (rows == 0) break;
+    int last_digit = nth_set_bit(lasts_mask, rows * kRecordFields);
     const __m512i firsts = set_bit_positions(firsts_mask);
     const __m512i lasts = set_bit_positions(lasts_mask);
-    int numbers = static_cast<int>(_mm_popcnt_u64(lasts_mask));
-    numbers = numbers < kMaxStepNumbers ? numbers : kMaxStepNumbers;
-    const int fit = numbers_that_fit(firsts, lasts);
-    numbers = numbers < fit ? numbers : fit;
-    int rows = numbers / kRecordFields;
-    rows = rows < capacity - count ? rows : capacity - count;
-    if (rows == 0) break;
-    const __m512i digit_values = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
+    const uint64_t others = other_bytes(bytes, plain);
+    const uint32_t longer = long_numbers(firsts, lasts);
+    if (((others & low_bits(last_digit + 1)) | (longer & low_bits(rows * kRecordFields))) != 0)
+        [[unlikely]] {
+      // Only the numbers before the first other byte and before the first
+      // long number.
+      const int plain_numbers =
+          static_cast<int>(_mm_popcnt_u64(lasts_mask & bytes_before_other(others)));
+      const int short_numbers = static_cast<int>(_tzcnt_u32(longer | 1u << 16));
+      rows = kRowsOfNumbers[plain_numbers < short_numbers ? plain_numbers : short_numbers];
+      rows = rows < room ? rows : room;
+      if (rows == 0) break;
+      last_digit = nth_set_bit(lasts_mask, rows * kRecordFields);
+    }
     const __m512i values =
         join_halves(lane_halves(gather_lanes(digit_values, firsts, lasts, first_lanes)),
                     lane_halves(gather_lanes(digit_values, firsts, lasts, second_lanes)));
-    store_rows(values, rows, records + count);
-    count += rows;
-    const int taken = rows * kRecordFields;
-    run.last_record = p + nth_set_bit(firsts_mask, taken - 2);
-    p += nth_set_bit(lasts_mask, taken) + 1;
+    store_rows(values, rows, room, row);
+    row += rows;
+    step = p;
+    step_firsts = firsts_mask;
+    step_taken = rows * kRecordFields;
+    p += last_digit + 1;
   }
+  const auto count = static_cast<int>(row - records);
   run.count = count;
   run.end = p;
+  if (count > 0) run.last_record = step + nth_set_bit(step_firsts, step_taken - 2);
   return run;
 }
 

@@ -22,8 +22,9 @@ struct ChunkRun {
 /// F, BW, VL, VBMI, VBMI2 and BMI2).
 bool number_chunks_supported();
 
-/// Converts the records from `begin` on into `records` (slots 0..2; slot 3 is
-/// overwritten), up to `capacity` of them, as "%d %d %d" would read them. A
+/// Converts the records from `begin` on into `records` (slots 0..2), up to
+/// `capacity` of them, as "%d %d %d" would read them; the rows after them
+/// up to `capacity`, and slot 3 of each, may be overwritten. A
 /// step takes the whole records among the numbers that end inside its 64
 /// bytes; the run ends before a step with fewer than 64 bytes of data, with
 /// no whole record, or that meets a byte neither digit nor white space (a

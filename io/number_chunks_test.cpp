@@ -81,7 +81,7 @@ TEST(NumberChunks, ConvertsPlainRecordsAsScanfAndStopsBeforeAnyOther) {
   for (const Case& test : cases) {
     SCOPED_TRACE(test.what);
     const std::vector<char> data(test.text.begin(), test.text.end());
-    const size_t rows = static_cast<size_t>(test.capacity) + 8;  // the rest must stay as they are
+    const size_t rows = static_cast<size_t>(test.capacity) + 8;  // those past capacity: untouched
     std::vector<int32_t> slots(rows * kBatchedRecordSlots, kUntouched);
     auto* records = reinterpret_cast<int32_t(*)[kBatchedRecordSlots]>(slots.data());
     const ChunkRun run = convert_number_chunks(data.data(), data.data(), data.data() + data.size(),
@@ -92,7 +92,7 @@ TEST(NumberChunks, ConvertsPlainRecordsAsScanfAndStopsBeforeAnyOther) {
     for (int i = 0; i < run.count; ++i) {
       EXPECT_EQ((ScannedRecord{3, records[i][0], records[i][1], records[i][2]}), scanned[i]);
     }
-    for (size_t i = run.count * kBatchedRecordSlots; i < slots.size(); ++i)
+    for (size_t i = test.capacity * kBatchedRecordSlots; i < slots.size(); ++i)
       EXPECT_EQ(slots[i], kUntouched) << "slot " << i;
     if (run.count == 0) {
       EXPECT_EQ(run.end, data.data());
