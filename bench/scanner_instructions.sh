@@ -43,7 +43,7 @@ for trace in "$@"; do
     # shellcheck disable=SC2086
     read -r total scanner < <("$build/bench_count_instructions" $ranges -- \
       "$speed" "$work/trace.txt" 1 "$path")
-    awk -v t="$(basename "$trace")" -v p="$path" -v n="$count" -v a="$scanner" -v b="$total" \
+    awk -v t="$trace" -v p="$path" -v n="$count" -v a="$scanner" -v b="$total" \
       'BEGIN { printf "%s %s %.1f %.1f\n", t, p, a / n, b / n }'
   done
 done
