@@ -39,16 +39,17 @@ PAGESIM_CHUNK_TARGET inline uint64_t other_bytes(__m512i bytes, __m512i plain_ta
 }
 
 // 0xFF at the digits and the white-space bytes of 0..63, 0 at the others.
-alignas(64) constexpr uint8_t
-    kPlainBytes[64] = {
-        0,    0,    0,    0,    0,    0,    0,    0,    0,    0xFF, 0xFF,
-        0xFF, 0xFF, 0xFF, 0,    0,  // '\t'..'\r'
-        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-        0,    0,    0,    0,    0,    0xFF, 0,    0,    0,    0,    0,
-        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,  // ' '
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,
-        0,    0,    0,    0,    0,  // '0'..'9'
+struct PlainBytes {
+  alignas(64) uint8_t bytes[64];
 };
+constexpr PlainBytes plain_bytes() {
+  PlainBytes table{};
+  for (int c = '\t'; c <= '\r'; ++c) table.bytes[c] = 0xFF;
+  table.bytes[' '] = 0xFF;
+  for (int c = '0'; c <= '9'; ++c) table.bytes[c] = 0xFF;
+  return table;
+}
+constexpr PlainBytes kPlainBytes = plain_bytes();
 
 // Bits of the bytes before the first that is neither digit nor white space.
 PAGESIM_CHUNK_TARGET inline uint64_t bytes_before_other(uint64_t others) {
@@ -94,7 +95,7 @@ PAGESIM_CHUNK_TARGET inline __m512i lane_halves(__m512i lanes) {
 }
 
 // Sixteen numbers in order from the halves of two gathers, lanes taken in
-// the order the pack interleaves them (see kLaneNumbers).
+// the order the pack interleaves them (see lane_numbers()).
 PAGESIM_CHUNK_TARGET inline __m512i join_halves(__m512i first_halves, __m512i second_halves) {
   return _mm512_madd_epi16(_mm512_packs_epi32(first_halves, second_halves),
                            _mm512_set1_epi32(0x0001'2710));  // 10000, 1
@@ -168,7 +169,7 @@ PAGESIM_CHUNK_TARGET ChunkRun convert_number_chunks(const char* data_begin, cons
   if (data_end - begin < kChunkBytes) return run;
   // A digit at `begin` is taken as a number's first: it must be one.
   if (begin != data_begin && is_digit(begin[-1]) && is_digit(begin[0])) return run;
-  const __m512i plain = _mm512_load_si512(kPlainBytes);
+  const __m512i plain = _mm512_load_si512(kPlainBytes.bytes);
   __m512i zero_chars = _mm512_set1_epi8('0');
   __m512i tens = _mm512_set1_epi8(10);
   __m512i sixty_fours = _mm512_set1_epi8(64);

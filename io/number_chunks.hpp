@@ -24,12 +24,12 @@ bool number_chunks_supported();
 
 /// Converts the records from `begin` on into `records` (slots 0..2), up to
 /// `capacity` of them, as "%d %d %d" would read them; the rows after them
-/// up to `capacity`, and slot 3 of each, may be overwritten. A
-/// step takes the whole records among the numbers that end inside its 64
-/// bytes; the run ends before a step with fewer than 64 bytes of data, with
-/// no whole record, or that meets a byte neither digit nor white space (a
-/// sign, NUL, a letter) or a number of more than eight digits before its
-/// first whole record. Never reads outside [begin, data_end).
+/// up to `capacity`, and slot 3 of each, may be overwritten. A step takes
+/// the whole records (five at most) among the numbers that end inside its
+/// 64 bytes, before any byte that is neither digit nor white space (a sign,
+/// NUL, a letter) and before any number of more than eight digits; the run
+/// ends at a step that can take none, and where fewer than 64 bytes of data
+/// are left. Never reads outside [begin, data_end).
 /// REQUIRES: number_chunks_supported(); data_begin <= begin <= data_end;
 /// `begin` does not split a number: it is data_begin, or the byte before it
 /// or the byte at it is not a digit (else nothing is converted).
