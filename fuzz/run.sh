@@ -20,12 +20,12 @@ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=Debug -DPAGESIM_SANITI
   -DPAGESIM_TESTS=OFF >/dev/null
 cmake --build "$root/build-fuzz" -j2 --target pagesim >/dev/null
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root" "$root/fuzz/trace_scanner_fuzzer.cpp" "$root/io/trace_scanner.cpp" \
+  -I"$root" "$root/fuzz/trace_scanner_fuzzer.cpp" "$root"/io/{number_chunks,trace_scanner}.cpp \
   -o "$root/build-fuzz/trace_scanner_fuzzer"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -I"$root" "$root/fuzz/variants_equal_fuzzer.cpp" "$root"/variants/{engine_comparison,frame_index,free_frames,machine,mistakes,text}.cpp \
   "$root"/memory/{double_hit_groups,engine,invariants,tables,translation}.cpp "$root"/run/{display,trace_run}.cpp \
-  "$root"/io/{output_buffer,trace_scanner}.cpp -o "$root/build-fuzz/variants_equal_fuzzer"
+  "$root"/io/{number_chunks,output_buffer,trace_scanner}.cpp -o "$root/build-fuzz/variants_equal_fuzzer"
 
 # Whether libFuzzer left an input of any kind of finding (one ls of all
 # three patterns fails whenever one of them matches nothing).

@@ -97,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!(whole == split)) __builtin_trap();
   const int capacity = 1 + piece % 64;
   for (const ScanInstructions limit :
-       {ScanInstructions::kWidest, ScanInstructions::kSsse3, ScanInstructions::kPortable}) {
+       {ScanInstructions::kWidest, ScanInstructions::kAvx2, ScanInstructions::kSsse3,
+        ScanInstructions::kPortable}) {
     scanner.limit_instructions(limit);
     if (limit != ScanInstructions::kWidest &&
         !(whole == scan(data, size, size + 1, kTraceBlockSize)))

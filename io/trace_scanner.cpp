@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+#include "io/number_chunks.hpp"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #define PAGESIM_WINDOW_SCAN 1
@@ -68,7 +70,8 @@ void TraceScanner::attach(ReadBlockFunction read_block, void* context, size_t bl
 #if PAGESIM_WINDOW_SCAN
   __builtin_cpu_init();
   gather_ = limit_ != ScanInstructions::kPortable && __builtin_cpu_supports("ssse3");
-  vex_ = gather_ && limit_ == ScanInstructions::kWidest && __builtin_cpu_supports("avx2");
+  vex_ = gather_ && limit_ >= ScanInstructions::kAvx2 && __builtin_cpu_supports("avx2");
+  chunks_ = vex_ && limit_ == ScanInstructions::kWidest && number_chunks_supported();
 #endif
   read_block_ = read_block;
   context_ = context;
@@ -553,10 +556,25 @@ __attribute__((target("avx2"))) int TraceScanner::read_learned_gathered_records_
   return gather_learned_records(records, capacity);
 }
 
+// Plain records 64 bytes a step first; from the first step that is not
+// plain on (a sign, a long number, the block's last bytes), the rest of the
+// batch by the layouts learned, so such a record costs the batch little.
+int TraceScanner::read_chunked_records(int32_t records[][kBatchedRecordSlots], int capacity) {
+  // Nothing is read once reading has stopped: window_end_ is buffer_ then.
+  if (position_ >= window_end_) return 0;
+  const ChunkRun run = convert_number_chunks(buffer_, position_, end_, records, capacity);
+  if (run.count == 0) return read_learned_gathered_records_vex(records, capacity);
+  position_ = run.end;
+  record_offset_ = offset_of(run.last_record);
+  if (run.count == capacity) return capacity;
+  return run.count + read_learned_gathered_records_vex(records + run.count, capacity - run.count);
+}
+
 #endif  // PAGESIM_WINDOW_SCAN
 
 int TraceScanner::read_learned_records(int32_t records[][kBatchedRecordSlots], int capacity) {
 #if PAGESIM_WINDOW_SCAN
+  if (chunks_) return read_chunked_records(records, capacity);
   if (vex_) return read_learned_gathered_records_vex(records, capacity);
   return gather_ ? read_learned_gathered_records(records, capacity)
                  : read_learned_window_records(records, capacity);

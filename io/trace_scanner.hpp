@@ -32,7 +32,8 @@ enum class ScanStop {
 enum class ScanInstructions {
   kPortable,  ///< what every x86-64 has
   kSsse3,     ///< byte shuffles
-  kWidest,    ///< AVX2 where the processor has it
+  kAvx2,      ///< SSSE3's shuffles in three-operand form
+  kWidest,    ///< AVX-512 where the processor has it: several records a step
 };
 
 /// Supplies the next bytes of input: returns how many it stored in `dest`
@@ -60,9 +61,10 @@ class TraceScanner {
   /// below 3 every later call returns 0.
   int read_record(int32_t fields[kRecordFields]);
 
-  /// Reads up to `capacity` whole records, each of a layout read before
-  /// (the common case, with no per-record call), into `records`; returns how
-  /// many, 0 at the first record of another layout or near the end of the
+  /// Reads up to `capacity` whole records into `records` (slot 3 of each is
+  /// overwritten) without a call per record: plain records of short unsigned
+  /// numbers (with AVX-512) and those of a layout read before. Returns how
+  /// many, 0 at the first record of another kind or near the end of the
   /// block. read_record() goes on where it stopped, as after that many calls.
   int read_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
 
@@ -106,6 +108,7 @@ class TraceScanner {
   int read_learned_window_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int read_learned_gathered_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int read_learned_gathered_records_vex(int32_t records[][kBatchedRecordSlots], int capacity);
+  int read_chunked_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int records_within_reach(const char* window, int capacity) const;
   int gather_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
   int gather_line_records(int32_t records[][kBatchedRecordSlots], int capacity, int* misfits);
@@ -146,6 +149,7 @@ class TraceScanner {
   ScanInstructions limit_ = ScanInstructions::kWidest;
   bool gather_ = false;    ///< the processor has SSSE3's byte shuffles
   bool vex_ = false;       ///< and AVX2: the batch loop in three-operand form
+  bool chunks_ = false;    ///< and AVX-512: batches 64 bytes a step first
   bool learning_ = false;  ///< a record's shape has just been learned
   /// Batches of records to read before the line loop is tried again.
   int line_loop_rest_ = 0;

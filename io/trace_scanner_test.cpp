@@ -64,12 +64,14 @@ std::vector<ScannedRecord> records_of(const std::string& text) {
 }
 
 // Runs `check` once with the widest instructions the processor has, once
-// with SSSE3 at most and once with those every x86-64 has.
+// with AVX2 at most, once with SSSE3 at most and once with those every
+// x86-64 has.
 template <typename Check>
 void on_both_instruction_sets(Check check) {
-  for (const ScanInstructions limit :
-       {ScanInstructions::kWidest, ScanInstructions::kSsse3, ScanInstructions::kPortable}) {
+  for (const ScanInstructions limit : {ScanInstructions::kWidest, ScanInstructions::kAvx2,
+                                       ScanInstructions::kSsse3, ScanInstructions::kPortable}) {
     SCOPED_TRACE(limit == ScanInstructions::kWidest  ? "widest instructions"
+                 : limit == ScanInstructions::kAvx2  ? "AVX2 instructions"
                  : limit == ScanInstructions::kSsse3 ? "SSSE3 instructions"
                                                      : "portable instructions");
     scanner().limit_instructions(limit);

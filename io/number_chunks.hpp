@@ -1,0 +1,37 @@
+// Converts runs of trace records 64 bytes at a time with AVX-512: every
+// number that ends inside the 64 bytes at once, several records a step. It
+// takes only the plain case (unsigned numbers of at most eight digits, white
+// space between them) and leaves everything else to the scanner's other paths.
+#pragma once
+
+#include <cstdint>
+
+#include "io/trace_scanner.hpp"
+
+/// Bytes one step of a run looks at.
+inline constexpr int kChunkBytes = 64;
+
+/// What a run of steps converted.
+struct ChunkRun {
+  int count;                ///< records stored
+  const char* end;          ///< the byte after the last record's third number; begin if none
+  const char* last_record;  ///< the first digit of the last record; nullptr if none
+};
+
+/// Whether the processor has what convert_number_chunks() runs on (AVX-512
+/// F, BW, VL, VBMI, VBMI2 and BMI2).
+bool number_chunks_supported();
+
+/// Converts the records from `begin` on into `records` (slots 0..2), up to
+/// `capacity` of them, as "%d %d %d" would read them; the rows after them
+/// up to `capacity`, and slot 3 of each, may be overwritten. A step takes
+/// the whole records (five at most) among the numbers that end inside its
+/// 64 bytes, before any byte that is neither digit nor white space (a sign,
+/// NUL, a letter) and before any number of more than eight digits; the run
+/// ends at a step that can take none, and where fewer than 64 bytes of data
+/// are left. Never reads outside [begin, data_end).
+/// REQUIRES: number_chunks_supported(); data_begin <= begin <= data_end;
+/// `begin` does not split a number: it is data_begin, or the byte before it
+/// or the byte at it is not a digit (else nothing is converted).
+ChunkRun convert_number_chunks(const char* data_begin, const char* begin, const char* data_end,
+                               int32_t records[][kBatchedRecordSlots], int capacity);
