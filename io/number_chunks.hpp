@@ -1,5 +1,5 @@
 // Converts runs of trace records 64 bytes at a time with AVX-512: every
-// number that ends inside the 64 bytes at once, several records a step. It
+// number that ends in a step's bytes at once, several records a step. It
 // takes only the plain case (unsigned numbers of at most eight digits, white
 // space between them) and leaves everything else to the scanner's other paths.
 #pragma once
@@ -23,13 +23,14 @@ struct ChunkRun {
 bool number_chunks_supported();
 
 /// Converts the records from `begin` on into `records` (slots 0..2), up to
-/// `capacity` of them, as "%d %d %d" would read them; the rows after them
-/// up to `capacity`, and slot 3 of each, may be overwritten. A step takes
-/// the whole records (five at most) among the numbers that end inside its
-/// 64 bytes, before any byte that is neither digit nor white space (a sign,
-/// NUL, a letter) and before any number of more than eight digits; the run
-/// ends at a step that can take none, and where fewer than 64 bytes of data
-/// are left. Never reads outside [begin, data_end).
+/// `capacity` of them, as "%d %d %d" would read them; slot 3 of each row may
+/// be overwritten. Steps start 47 bytes apart, each loading 64 bytes: it
+/// converts the numbers that end in 47 of them, the 16 before those holding
+/// their first digits. The run stops before the first step whose own bytes
+/// hold a byte neither digit nor white space (a sign, NUL, a letter) or the
+/// end of a number of more than eight digits, or that would load past
+/// data_end; it takes the whole records among the numbers before, at most
+/// 64. Never reads outside [begin, data_end).
 /// REQUIRES: number_chunks_supported(); data_begin <= begin <= data_end;
 /// `begin` does not split a number: it is data_begin, or the byte before it
 /// or the byte at it is not a digit (else nothing is converted).

@@ -49,34 +49,43 @@ struct Case {
   const char* what;
   std::string text;
   int capacity;
-  int expected;  ///< records the run must take
+  int least;  ///< records the run must take at least: it makes progress
+  int most;   ///< and at most: none at or after an item it must leave alone
 };
 
 constexpr int32_t kUntouched = 0x7A7A7A7A;
 
+// A run takes a prefix of the records, each as sscanf reads it, stops before
+// any record that is not plain, and says where it stopped; how far a step
+// reaches is its own affair, between `least` and `most`.
 TEST(NumberChunks, ConvertsPlainRecordsAsScanfAndStopsBeforeAnyOther) {
   if (!number_chunks_supported()) GTEST_SKIP() << "no AVX-512 VBMI2 here";
+  const std::string plain = repeated("1 2 3\n", 20);
+  const std::string after = repeated("1 2 3\n", 9);
   const Case cases[] = {
       {"records to a line", stopped(repeated("1 22 333 4444 55555 666666 7777777 88888888 9\n", 4)),
-       64, 12},
-      {"a record over lines", stopped(repeated("4\n\n58414\n\n\n56794\n", 8)), 64, 8},
-      {"every white space", stopped(repeated("1\t2\n3\v4\f5\r6 7  8\t\t9\n", 4)), 64, 12},
-      {"leading zeros", stopped(repeated("00000007 0000 00000000\n", 4)), 64, 4},
-      {"nine digits", stopped("1 2 3\n4 5 6\n7 123456789 8\n" + repeated("1 2 3\n", 9)), 64, 2},
-      {"nine digits of zeros", stopped("1 2 3\n000000001 5 6\n" + repeated("1 2 3\n", 9)), 64, 1},
-      {"minus", stopped("1 2 3\n4 5 6\n7 -8 9\n" + repeated("1 2 3\n", 9)), 64, 2},
-      {"plus", stopped("1 2 3\n+4 5 6\n" + repeated("1 2 3\n", 9)), 64, 1},
-      {"NUL after a digit", stopped(std::string("1 2 3\n4 5\0 6\n", 13) + repeated("1 2 3\n", 9)),
-       64, 1},
+       64, 1, 12},
+      {"a record over lines", stopped(repeated("4\n\n58414\n\n\n56794\n", 8)), 64, 1, 8},
+      {"every white space", stopped(repeated("1\t2\n3\v4\f5\r6 7  8\t\t9\n", 4)), 64, 1, 12},
+      {"leading zeros", stopped(repeated("00000007 0000 00000000\n", 4)), 64, 1, 4},
+      {"nine digits", stopped(plain + "7 123456789 8\n" + after), 64, 1, 20},
+      {"nine digits of zeros", stopped(plain + "000000001 5 6\n" + after), 64, 1, 20},
+      {"minus", stopped(plain + "7 -8 9\n" + after), 64, 1, 20},
+      {"plus", stopped(plain + "+4 5 6\n" + after), 64, 1, 20},
+      {"NUL after a digit", stopped(plain + std::string("4 5\0 6\n", 7) + after), 64, 1, 20},
       {"a number across steps",
        stopped(repeated("12345678 12345678 12345678\n", 2) + "123456 1 22\n" +
                repeated("1 2 3\n", 3)),
-       64, 6},
-      {"last digit the block's last byte", in_64_bytes("1 2 3\n4 5 6"), 64, 1},
-      {"last digit a step's 63rd byte", in_64_bytes("1 2 3\n4 5 6\n"), 64, 2},
-      {"under 64 bytes", repeated("1 2 3\n", 10), 64, 0},
-      {"capacity 1", stopped(repeated("1 2 3\n", 30)), 1, 1},
-      {"capacity inside a step", stopped(repeated("1 2 3\n", 30)), 7, 7},
+       64, 1, 6},
+      {"more numbers to a step than one conversion holds", stopped(repeated("1 2 3 ", 60)), 64, 50,
+       60},
+      {"records of the local workload", stopped(repeated("4 58414 56794\n3 6102 123\n", 40)), 64,
+       64, 64},
+      {"last digit the block's last byte", in_64_bytes("1 2 3\n4 5 6"), 64, 0, 1},
+      {"last digit a step's 63rd byte", in_64_bytes("1 2 3\n4 5 6\n"), 64, 0, 2},
+      {"under 64 bytes", repeated("1 2 3\n", 10), 64, 0, 0},
+      {"capacity 1", stopped(repeated("1 2 3\n", 30)), 1, 1, 1},
+      {"capacity inside a step", stopped(repeated("1 2 3\n", 30)), 7, 7, 7},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.what);
@@ -86,7 +95,8 @@ TEST(NumberChunks, ConvertsPlainRecordsAsScanfAndStopsBeforeAnyOther) {
     auto* records = reinterpret_cast<int32_t(*)[kBatchedRecordSlots]>(slots.data());
     const ChunkRun run = convert_number_chunks(data.data(), data.data(), data.data() + data.size(),
                                                records, test.capacity);
-    ASSERT_EQ(run.count, test.expected);
+    ASSERT_GE(run.count, test.least);
+    ASSERT_LE(run.count, test.most);
     const std::vector<ScannedRecord> scanned = scan_with_sscanf(test.text);
     const std::vector<Extent> extents = record_extents(test.text);
     for (int i = 0; i < run.count; ++i) {
@@ -111,10 +121,10 @@ TEST(NumberChunks, ConvertsNothingFromInsideANumber) {
       convert_number_chunks(text.data(), text.data() + 1, text.data() + text.size(), records, 8)
           .count,
       0);
-  EXPECT_EQ(
+  EXPECT_GT(
       convert_number_chunks(text.data(), text.data() + 2, text.data() + text.size(), records, 8)
           .count,
-      8);
+      0);
 }
 
 }  // namespace
