@@ -27,6 +27,14 @@ PAGESIM_CHUNK_TARGET inline uint64_t space_bytes(__m512i bytes) {
                                 _mm512_set1_epi8(5));
 }
 
+// Bit i set for each sign byte, '+' or '-', and of the minus signs alone.
+PAGESIM_CHUNK_TARGET inline uint64_t minus_bytes(__m512i bytes) {
+  return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('-'));
+}
+PAGESIM_CHUNK_TARGET inline uint64_t sign_bytes(__m512i bytes) {
+  return minus_bytes(bytes) | _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('+'));
+}
+
 // Byte k of the result: the position of the k-th set bit of `mask` (0 past
 // the last), by compressing the byte positions 0..63.
 PAGESIM_CHUNK_TARGET inline __m512i set_bit_positions(uint64_t mask) {
@@ -98,6 +106,9 @@ namespace {
 constexpr int kLookBack = 16;
 constexpr int kOwnedBytes = kChunkBytes - 1 - kLookBack;
 constexpr uint64_t kOwned = ((uint64_t{1} << kOwnedBytes) - 1) << kLookBack;
+// Where the signs of the numbers a step owns can be: a number of eight
+// digits that ends at byte kLookBack has its sign at kLookBack - 8.
+constexpr uint64_t kSignReach = kOwned | kOwned >> 8;
 // Records one run converts at most, and steps it takes at most.
 constexpr int kMaxRunRecords = 64;
 constexpr int kMaxSteps = 64;
@@ -132,11 +143,20 @@ PAGESIM_CHUNK_TARGET inline uint64_t owned_firsts(uint64_t digits) {
   return (firsts & ~((uint64_t{1} << kLookBack) - 1)) | (crossing ? last_look_back : 0);
 }
 
-// The first digit of the number whose last digit is at `last`, in a step
-// whose digit bits are `digits`. REQUIRES: it starts inside the step.
-PAGESIM_CHUNK_TARGET inline int first_digit(uint64_t digits, int last) {
+// Where the number whose last digit is at `last` starts, its sign included,
+// in the step loaded at `load` whose digit bits are `digits`; no sign is
+// looked for before `begin`. REQUIRES: it starts inside the step.
+PAGESIM_CHUNK_TARGET inline const char* first_item(const char* begin, const char* load,
+                                                   uint64_t digits, int last) {
   const uint64_t before = ~digits & ((uint64_t{1} << last) - 1);
-  return 64 - static_cast<int>(_lzcnt_u64(before));
+  const char* first = load + 64 - static_cast<int>(_lzcnt_u64(before));
+  return first > begin && (first[-1] == '-' || first[-1] == '+') ? first - 1 : first;
+}
+
+// `values` with the lanes of `lanes` negated.
+PAGESIM_CHUNK_TARGET inline __m512i negated(__m512i values, uint32_t lanes) {
+  return _mm512_mask_sub_epi32(values, static_cast<__mmask16>(lanes), _mm512_setzero_si512(),
+                               values);
 }
 
 // The rows of the run's records from its numbers, three a record: four rows
@@ -176,26 +196,38 @@ PAGESIM_CHUNK_TARGET ChunkRun convert_number_chunks(const char* data_begin, cons
   // The first step's look-back lies before `begin`: it is loaded as zeros.
   const char* load = begin - kLookBack;
   while (step_count < kMaxSteps && total < wanted && data_end - load >= kChunkBytes) {
-    const __m512i bytes = step_count == 0 ? _mm512_maskz_loadu_epi8(~uint64_t{0} << kLookBack, load)
+    // The first step's look-back bytes lie before `begin`: blanks for it.
+    const __m512i bytes = step_count == 0 ? _mm512_mask_loadu_epi8(_mm512_set1_epi8(' '),
+                                                                   ~uint64_t{0} << kLookBack, load)
                                           : _mm512_loadu_si512(load);
     const uint64_t digits = digit_bytes(bytes);
-    const uint64_t others = ~(digits | space_bytes(bytes));
+    const uint64_t others = ~(digits | space_bytes(bytes)) & kSignReach;
     const uint64_t ends = digits & ~(digits >> 1) & kOwned;
-    if (((others & kOwned) | (nine_digit_runs(digits) << 8 & ends)) != 0) break;
+    if ((nine_digit_runs(digits) << 8 & ends) != 0) break;
     const uint64_t firsts_mask = owned_firsts(digits);
+    // Bit n: number n of the step is negative.
+    uint32_t negative = 0;
+    if (others != 0) [[unlikely]] {
+      // The only other bytes a step takes are signs right before a digit (those
+      // before its own bytes were checked by the step that owns them).
+      const uint64_t signs = sign_bytes(bytes);
+      if ((others & kOwned & ~(signs & digits >> 1)) != 0) break;
+      negative =
+          static_cast<uint32_t>(_pext_u64(minus_bytes(bytes) << 1 & firsts_mask, firsts_mask));
+    }
     const __m512i firsts = set_bit_positions(firsts_mask);
     const __m512i lasts = set_bit_positions(ends);
     const __m512i digit_values = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
-    _mm512_storeu_si512(
-        numbers + total,
+    const __m512i values =
         join_halves(lane_halves(gather_lanes(digit_values, firsts, lasts, lanes[0])),
-                    lane_halves(gather_lanes(digit_values, firsts, lasts, lanes[1]))));
+                    lane_halves(gather_lanes(digit_values, firsts, lasts, lanes[1])));
+    _mm512_storeu_si512(numbers + total, negated(values, negative));
     const int count = static_cast<int>(_mm_popcnt_u64(ends));
     if (count > 16) [[unlikely]] {
-      _mm512_storeu_si512(
-          numbers + total + 16,
+      const __m512i more =
           join_halves(lane_halves(gather_lanes(digit_values, firsts, lasts, lanes[2])),
-                      lane_halves(gather_lanes(digit_values, firsts, lasts, lanes[3]))));
+                      lane_halves(gather_lanes(digit_values, firsts, lasts, lanes[3])));
+      _mm512_storeu_si512(numbers + total + 16, negated(more, negative >> 16));
     }
     steps[step_count++] = {load, ends, digits, total};
     total += count;
@@ -214,7 +246,7 @@ PAGESIM_CHUNK_TARGET ChunkRun convert_number_chunks(const char* data_begin, cons
   const int end_step = locate(kRecordFields * run.count - 1, &last);
   run.end = steps[end_step].load + last + 1;
   const int first_step = locate(kRecordFields * (run.count - 1), &last);
-  run.last_record = steps[first_step].load + first_digit(steps[first_step].digits, last);
+  run.last_record = first_item(begin, steps[first_step].load, steps[first_step].digits, last);
   store_records(numbers, run.count, records);
   return run;
 }

@@ -1,7 +1,8 @@
 // Converts runs of trace records 64 bytes at a time with AVX-512: every
 // number that ends in a step's bytes at once, several records a step. It
-// takes only the plain case (unsigned numbers of at most eight digits, white
-// space between them) and leaves everything else to the scanner's other paths.
+// takes only the plain case (numbers of at most eight digits, with or without
+// a sign, white space between them) and leaves everything else to the
+// scanner's other paths.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,7 @@ inline constexpr int kChunkBytes = 64;
 struct ChunkRun {
   int count;                ///< records stored
   const char* end;          ///< the byte after the last record's third number; begin if none
-  const char* last_record;  ///< the first digit of the last record; nullptr if none
+  const char* last_record;  ///< where the last record starts (its sign, if any); nullptr if none
 };
 
 /// Whether the processor has what convert_number_chunks() runs on (AVX-512
@@ -27,8 +28,9 @@ bool number_chunks_supported();
 /// be overwritten. Steps start 47 bytes apart, each loading 64 bytes: it
 /// converts the numbers that end in 47 of them, the 16 before those holding
 /// their first digits. The run stops before the first step whose own bytes
-/// hold a byte neither digit nor white space (a sign, NUL, a letter) or the
-/// end of a number of more than eight digits, or that would load past
+/// hold a byte neither digit nor white space nor a sign before a digit (NUL,
+/// a letter, a lone sign) or the end of a number of more than eight digits,
+/// or that would load past
 /// data_end; it takes the whole records among the numbers before, at most
 /// 64. Never reads outside [begin, data_end).
 /// REQUIRES: number_chunks_supported(); data_begin <= begin <= data_end;

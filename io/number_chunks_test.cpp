@@ -70,8 +70,18 @@ TEST(NumberChunks, ConvertsPlainRecordsAsScanfAndStopsBeforeAnyOther) {
       {"leading zeros", stopped(repeated("00000007 0000 00000000\n", 4)), 64, 1, 4},
       {"nine digits", stopped(plain + "7 123456789 8\n" + after), 64, 1, 20},
       {"nine digits of zeros", stopped(plain + "000000001 5 6\n" + after), 64, 1, 20},
-      {"minus", stopped(plain + "7 -8 9\n" + after), 64, 1, 20},
-      {"plus", stopped(plain + "+4 5 6\n" + after), 64, 1, 20},
+      {"minus and plus", stopped(plain + "7 -8 9\n-1 +2 -0\n" + after), 64, 22, 31},
+      {"a sign right after a number", stopped(plain + "4 5-6\n" + after), 64, 21, 30},
+      {"a sign before a blank", stopped(plain + "7 - 8 9\n" + after), 64, 1, 20},
+      {"two signs", stopped(plain + "7 --8 9\n" + after), 64, 1, 20},
+      // A step's first digits may lie before its own bytes, and their signs
+      // too: a minus at the last bytes of the first step.
+      {"a minus at byte 61 of the first step",
+       stopped(repeated("1 2 3\n", 7) + "4 5-" + "678\n" + plain), 64, 8, 28},
+      {"a minus at byte 62, the first step's last own byte",
+       stopped(repeated("1 2 3\n", 7) + "4 5 -" + "678\n" + plain), 64, 8, 28},
+      {"a minus at byte 63, the second step's first own byte",
+       stopped(repeated("1 2 3\n", 7) + "4 5  -" + "678\n" + plain), 64, 8, 28},
       {"NUL after a digit", stopped(plain + std::string("4 5\0 6\n", 7) + after), 64, 1, 20},
       {"a number across steps",
        stopped(repeated("12345678 12345678 12345678\n", 2) + "123456 1 22\n" +
