@@ -110,8 +110,8 @@ constexpr uint64_t kOwned = ((uint64_t{1} << kOwnedBytes) - 1) << kLookBack;
 // digits that ends at byte kLookBack has its sign at kLookBack - 8.
 constexpr uint64_t kSignReach = kOwned | kOwned >> 8;
 // Records one run converts at most, and steps it takes at most.
-constexpr int kMaxRunRecords = 64;
-constexpr int kMaxSteps = 64;
+constexpr int kMaxRunRecords = 128;
+constexpr int kMaxSteps = 128;
 // Numbers a step can own, one digit and one blank each: two conversions of
 // sixteen hold them.
 static_assert((kOwnedBytes + 1) / 2 <= 32);

@@ -13,7 +13,7 @@ namespace {
 
 // Records the scanner converts in one call where the trace repeats its
 // layouts: enough to spread the call over many, few enough to stay in L1.
-constexpr int kRecordBatch = 64;
+constexpr int kRecordBatch = 128;
 // A batch has few TLB misses below one in this many records.
 constexpr int kFewMissesPerRecord = 8;
 
