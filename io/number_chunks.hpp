@@ -32,7 +32,7 @@ bool number_chunks_supported();
 /// a letter, a lone sign) or the end of a number of more than eight digits,
 /// or that would load past
 /// data_end; it takes the whole records among the numbers before, at most
-/// 64. Never reads outside [begin, data_end).
+/// 128. Never reads outside [begin, data_end).
 /// REQUIRES: number_chunks_supported(); data_begin <= begin <= data_end;
 /// `begin` does not split a number: it is data_begin, or the byte before it
 /// or the byte at it is not a digit (else nothing is converted).
