@@ -193,7 +193,6 @@ PAGESIM_CHUNK_TARGET ChunkRun convert_number_chunks(const char* data_begin, cons
   Step steps[kMaxSteps];
   int step_count = 0;
   int total = 0;
-  // The first step's look-back lies before `begin`: it is loaded as zeros.
   const char* load = begin - kLookBack;
   while (step_count < kMaxSteps && total < wanted && data_end - load >= kChunkBytes) {
     // The first step's look-back bytes lie before `begin`: blanks for it.
