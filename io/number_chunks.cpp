@@ -3,12 +3,12 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 
+#include <bit>
+
 namespace {
 
-#define PAGESIM_CHUNK_TARGET                                                    \
-  __attribute__((                                                               \
-      target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,lzcnt," \
-             "popcnt")))
+#define PAGESIM_CHUNK_TARGET \
+  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
 
 inline bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
@@ -139,7 +139,8 @@ PAGESIM_CHUNK_TARGET inline uint64_t owned_firsts(uint64_t digits) {
   const uint64_t firsts = digits & ~(digits << 1);
   const uint64_t look_back = firsts & ((uint64_t{1} << kLookBack) - 1);
   const bool crossing = (digits >> (kLookBack - 1) & 3) == 3;
-  const uint64_t last_look_back = look_back == 0 ? 0 : uint64_t{1} << (63 - _lzcnt_u64(look_back));
+  const uint64_t last_look_back =
+      look_back == 0 ? 0 : uint64_t{1} << (63 - std::countl_zero(look_back));
   return (firsts & ~((uint64_t{1} << kLookBack) - 1)) | (crossing ? last_look_back : 0);
 }
 
@@ -149,7 +150,7 @@ PAGESIM_CHUNK_TARGET inline uint64_t owned_firsts(uint64_t digits) {
 PAGESIM_CHUNK_TARGET inline const char* first_item(const char* begin, const char* load,
                                                    uint64_t digits, int last) {
   const uint64_t before = ~digits & ((uint64_t{1} << last) - 1);
-  const char* first = load + 64 - static_cast<int>(_lzcnt_u64(before));
+  const char* first = load + 64 - std::countl_zero(before);
   return first > begin && (first[-1] == '-' || first[-1] == '+') ? first - 1 : first;
 }
 

@@ -9,7 +9,7 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 #define PAGESIM_HIT_GROUPS 1
-#define HIT_GROUPS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2,lzcnt")))
+#define HIT_GROUPS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
 #endif
 
 #if PAGESIM_HIT_GROUPS
@@ -150,8 +150,7 @@ HIT_GROUPS_TARGET int run_double_tlb_hit_groups(const int32_t (*records)[kBatche
 bool double_hit_groups_supported() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2") &&
-         __builtin_cpu_supports("lzcnt");
+         __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
 }
 
 #else
