@@ -557,8 +557,9 @@ __attribute__((target("avx2"))) int TraceScanner::read_learned_gathered_records_
 }
 
 // Plain records 64 bytes a step first; from the first step that is not
-// plain on (a sign, a long number, the block's last bytes), the rest of the
-// batch by the layouts learned, so such a record costs the batch little.
+// plain on (a letter, a lone sign, a long number, the block's last bytes),
+// the rest of the batch by the layouts learned, so such a record costs the
+// batch little.
 int TraceScanner::read_chunked_records(int32_t records[][kBatchedRecordSlots], int capacity) {
   // Nothing is read once reading has stopped: window_end_ is buffer_ then.
   if (position_ >= window_end_) return 0;

@@ -62,8 +62,8 @@ class TraceScanner {
   int read_record(int32_t fields[kRecordFields]);
 
   /// Reads up to `capacity` whole records into `records` (slot 3 of each is
-  /// overwritten) without a call per record: plain records of short unsigned
-  /// numbers (with AVX-512) and those of a layout read before. Returns how
+  /// overwritten) without a call per record: plain records of numbers of up
+  /// to eight digits (with AVX-512) and those of a layout read before. Returns how
   /// many, 0 at the first record of another kind or near the end of the
   /// block. read_record() goes on where it stopped, as after that many calls.
   int read_learned_records(int32_t records[][kBatchedRecordSlots], int capacity);
